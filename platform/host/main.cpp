@@ -1,0 +1,2 @@
+// Placeholder entry point until the host backend lands.
+int main() { return 0; }

@@ -1,0 +1,2 @@
+// Placeholder until the suk commands land.
+int main() { return 0; }
