@@ -38,6 +38,8 @@ inline constexpr char kThanksCaption[] = "\x97L\x93\xEF\x82\xA4\x8C\xE4\x8D\xC0\
 inline constexpr char kCopyFailedFormat[] = "%s \x82\xF0\x0A%s \x82\xC9\x83R\x83s\x81[\x8Fo\x97\x88\x82\xDC\x82\xB9\x82\xF1";
 // 失敗
 inline constexpr char kCopyFailedCaption[] = "\x8E\xB8\x94s";
+// 更新を開始出来ません (the copy worker could not be started; caption 失敗)
+inline constexpr char kWorkerStartFailedText[] = "\x8DX\x90V\x82\xF0\x8AJ\x8En\x8Fo\x97\x88\x82\xDC\x82\xB9\x82\xF1";
 // 更新開始
 inline constexpr char kMenuStartText[] = "\x8DX\x90V\x8AJ\x8En";
 // 終了
