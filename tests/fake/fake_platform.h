@@ -4,7 +4,7 @@
 //   fake.files.SetCurrentDirectory("C:\\patch");
 //   fake.files.AddFile("C:\\patch\\PACH.suk", bytes);
 //   fake.registry.AddString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Maker", "Dir", "C:\\Game");
-//   fake.windows.ScriptDialog(DialogScript::Start());
+//   fake.windows.ScriptDialog(DialogScript().Start());
 //   PatchSession session(fake.platform());
 //   WinMain(session, SW_SHOWNORMAL);
 //   fake.EndProcess();  // before the session goes, when a worker may run

@@ -23,9 +23,9 @@ const DialogTemplate* FindTemplate(int dialogId) {
 
 // ----------------------------------------------------------- DialogScript
 
-DialogScript DialogScript::Start() { return DialogScript().Command(kStartCommand); }
+DialogScript& DialogScript::Start() { return Command(kStartCommand); }
 
-DialogScript DialogScript::Quit() { return DialogScript().Command(kQuitCommand); }
+DialogScript& DialogScript::Quit() { return Command(kQuitCommand); }
 
 DialogScript DialogScript::CannotShow() {
   DialogScript script;
@@ -270,7 +270,8 @@ FakeWindowSystem::OpenDialog* FakeWindowSystem::FindOpenDialog(WindowHandle dial
 std::intptr_t FakeWindowSystem::DialogBox(int dialogId, WindowHandle owner, DialogProc procedure,
                                           void* context) {
   Gate();
-  DialogScript script = DialogScript::Start();
+  DialogScript script;
+  script.Start();
   WindowHandle dialog = 0;
   std::size_t record = 0;
   const DialogTemplate* resource = FindTemplate(dialogId);

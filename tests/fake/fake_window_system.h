@@ -11,8 +11,9 @@
 //   it), every dialog with the messages its procedure was given, every
 //   ShowWindow, dispatched message and default-processed message;
 // - answers each DialogBox from a script (DialogScript): the procedure gets
-//   WM_INITDIALOG, then the script's messages until it calls EndDialog. With
-//   no script queued, dialog 101 is answered with "start" (command 1009);
+//   WM_INITDIALOG, then the script's messages until it calls EndDialog (a
+//   script that runs out first leaves the dialog abandoned: DialogBox
+//   returns 0). With no script queued, "start" is pressed (command 1009);
 //   a dialog that is not in the program's resources cannot be shown (-1);
 // - delivers close requests (WM_CLOSE posted to the main window) when a
 //   test asks: now, at a tick, or after the Nth title change;
@@ -42,12 +43,14 @@ enum class WindowCall { RegisterWindowClass, CreateMainWindow, DialogBox };
 // What a DialogBox call does once its procedure has had WM_INITDIALOG.
 class DialogScript {
  public:
-  // Presses "start" (command 1009) / "quit" (command 1034).
-  static DialogScript Start();
-  static DialogScript Quit();
   // The dialog cannot be shown: DialogBox returns -1, the procedure is
   // never called.
   static DialogScript CannotShow();
+
+  // Presses "start" (command 1009) / "quit" (command 1034):
+  // DialogScript().Command(IDCANCEL).Quit().
+  DialogScript& Start();
+  DialogScript& Quit();
 
   // Sends a message to the dialog procedure.
   DialogScript& Send(std::uint32_t message, std::uintptr_t wParam = 0, std::intptr_t lParam = 0);
