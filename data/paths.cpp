@@ -8,10 +8,6 @@ namespace pache {
 
 namespace {
 
-bool IsLeadByte(unsigned char byte) {
-  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
-
 // The length of the longest prefix of text[0, length) that ends on a
 // character boundary of code page 932.
 std::size_t CharacterBoundary(const char* text, std::size_t length) {
@@ -25,6 +21,10 @@ std::size_t CharacterBoundary(const char* text, std::size_t length) {
 }
 
 }  // namespace
+
+bool IsLeadByte(unsigned char byte) {
+  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
 
 bool NeedsSeparator(const char* text) {
   std::size_t length = std::strlen(text);

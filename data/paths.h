@@ -7,6 +7,9 @@
 
 namespace pache {
 
+// True for a byte that begins a double-byte character of code page 932.
+bool IsLeadByte(unsigned char byte);
+
 // True when `text` is empty or its last byte is not a backslash (byte 92).
 // It looks at the last byte, not the last character.
 bool NeedsSeparator(const char* text);

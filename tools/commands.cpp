@@ -10,7 +10,12 @@ namespace pache::suk {
 const std::vector<Command>& Commands() {
   static const std::vector<Command> commands = {
       {"encode", "IN OUT", "scramble a file: every byte b is stored as 255 - b", RunEncode},
-      {"decode", "IN OUT", "unscramble a file (the same transform)", RunDecode},
+      {"decode", "[--utf8] IN OUT",
+       "unscramble a file; --utf8 converts its code page 932 text to UTF-8", RunDecode},
+      {"build", "IN OUT",
+       "make a stored patch definition from UTF-8 text with any line ends:\n"
+       "code page 932, CR LF after every line, scrambled",
+       RunBuild},
   };
   return commands;
 }
@@ -22,10 +27,19 @@ void PrintHelp() {
                "The patch author's tool for scrambled files.\n"
                "\n"
                "Commands:\n";
+  constexpr std::size_t kSummaryColumn = 24;
+  const std::string indent(kSummaryColumn, ' ');
   for (const Command& command : Commands()) {
-    std::string line = std::string("  ") + command.name + " " + command.usage;
-    line.resize(line.size() < 28 ? 28 : line.size() + 1, ' ');
-    std::cout << line << command.summary << '\n';
+    std::string head = std::string("  ") + command.name + " " + command.usage;
+    if (head.size() >= kSummaryColumn)
+      std::cout << head << '\n' << indent;
+    else
+      std::cout << head << std::string(kSummaryColumn - head.size(), ' ');
+    for (const char* at = command.summary; *at != '\0'; ++at) {
+      std::cout << *at;
+      if (*at == '\n') std::cout << indent;
+    }
+    std::cout << '\n';
   }
   std::cout << "\n"
                "IN and OUT may be \"-\" for standard input and standard output. OUT is\n"

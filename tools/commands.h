@@ -34,5 +34,6 @@ int UsageError(const char* commandName, const std::string& message);
 // The separate command files.
 int RunEncode(const Arguments& arguments);
 int RunDecode(const Arguments& arguments);
+int RunBuild(const Arguments& arguments);
 
 }  // namespace pache::suk
