@@ -1,6 +1,7 @@
 #include "platform/host/replacement_file.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -51,7 +52,13 @@ ReplacementFile::~ReplacementFile() { Discard(); }
 bool ReplacementFile::Begin(const std::string& target) {
   Discard();
   target_ = target;
-  std::string pattern = FolderOf(target) + "/.pache-XXXXXX";
+  // A link to the file stays a link: the file it leads to is replaced.
+  struct stat info;
+  char resolved[PATH_MAX];
+  if (lstat(target.c_str(), &info) == 0 && S_ISLNK(info.st_mode) &&
+      realpath(target.c_str(), resolved) != nullptr)
+    target_ = resolved;
+  std::string pattern = FolderOf(target_) + "/.pache-XXXXXX";
   std::lock_guard<std::mutex> lock(pendingMutex);
   fd_ = mkostemp(pattern.data(), O_CLOEXEC);
   if (fd_ < 0) return false;

@@ -19,7 +19,8 @@ class ReplacementFile {
   ReplacementFile& operator=(const ReplacementFile&) = delete;
   ~ReplacementFile();  // discards what was not committed
 
-  // Creates the temporary file in the folder of `target`. False when it
+  // Creates the temporary file in the folder of `target` (of the file it
+  // leads to, when it is a symbolic link: the link stays). False when it
   // cannot be made.
   bool Begin(const std::string& target);
   int fd() const { return fd_; }

@@ -214,6 +214,20 @@ TEST_F(HostFileSystemTest, CopyTakesTheSourceTimeAndAttributes) {
   EXPECT_EQ(DosAttrib(prefix.OnC("Game/visible")), "0x2");
 }
 
+TEST_F(HostFileSystemTest, ALinkedTargetStaysALink) {
+  MakeHostFolder(prefix.OnC("Elsewhere"));
+  WriteHostFile(prefix.OnC("Elsewhere/real.dat"), "old");
+  ASSERT_EQ(symlink("../Elsewhere/real.dat", prefix.OnC("Game/link.dat").c_str()), 0);
+  WriteHostFile(prefix.OnC("Game/src"), "new");
+  ASSERT_TRUE(files.CopyFile("C:\\Game\\src", "C:\\Game\\link.dat", false));
+  struct stat info;
+  ASSERT_EQ(lstat(prefix.OnC("Game/link.dat").c_str(), &info), 0);
+  EXPECT_TRUE(S_ISLNK(info.st_mode));
+  EXPECT_EQ(ReadHostFile(prefix.OnC("Elsewhere/real.dat")), "new");
+  ASSERT_TRUE(WriteDos("C:\\Game\\link.dat", "newer"));
+  EXPECT_EQ(ReadHostFile(prefix.OnC("Elsewhere/real.dat")), "newer");
+}
+
 TEST_F(HostFileSystemTest, ACopyNeverShowsATornTarget) {
   const std::string small(64 * 1024, 'a');
   const std::string large(3 * 1024 * 1024, 'b');
