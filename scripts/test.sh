@@ -19,3 +19,6 @@ cmake -S . -B build-asan -G Ninja -DPACHE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 cmake --build build-asan
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+echo "== short fuzz runs"
+scripts/fuzz.sh "${PACHE_FUZZ_SECONDS:-15}"
