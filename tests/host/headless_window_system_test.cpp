@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -44,13 +45,21 @@ std::intptr_t RecordingProc(void* context, WindowHandle window, std::uint32_t me
 
 class HeadlessTest : public ::testing::Test {
  protected:
-  HeadlessWindowSystem Make(std::optional<std::string> menuAnswer, int input = -1) {
+  std::unique_ptr<HeadlessWindowSystem> Make(std::optional<std::string> menuAnswer,
+                                             int input = -1) {
     HeadlessOptions options;
     options.out = out;
     options.err = err;
     options.input = input;
     options.menuAnswer = std::move(menuAnswer);
-    return HeadlessWindowSystem(options);
+    return std::make_unique<HeadlessWindowSystem>(options);
+  }
+  // A window system whose main window reports its messages to `recorder`.
+  WindowHandle OpenMainWindow() {
+    windows = Make("quit");
+    recorder.windows = windows.get();
+    EXPECT_TRUE(windows->RegisterWindowClass("pache", RecordingProc, &recorder));
+    return windows->CreateMainWindow("pache", kMainWindowTitle);
   }
   void TearDown() override {
     std::fclose(out);
@@ -59,16 +68,15 @@ class HeadlessTest : public ::testing::Test {
 
   std::FILE* out = std::tmpfile();
   std::FILE* err = std::tmpfile();
+  std::unique_ptr<HeadlessWindowSystem> windows;
+  Recorder recorder;
 };
 
 TEST_F(HeadlessTest, MessageBoxesAndTitlesArePrintedInUtf8) {
-  HeadlessWindowSystem windows = Make("quit");
-  Recorder recorder{{}, &windows};
-  ASSERT_TRUE(windows.RegisterWindowClass("pache", RecordingProc, &recorder));
-  WindowHandle main = windows.CreateMainWindow("pache", kMainWindowTitle);
+  WindowHandle main = OpenMainWindow();
   ASSERT_NE(main, 0u);
-  EXPECT_EQ(windows.MessageBox(0, kNotInstalledText, kNotInstalledCaption, MB_SYSTEMMODAL), IDOK);
-  EXPECT_TRUE(windows.SetWindowText(main, kTitleWaiting));
+  EXPECT_EQ(windows->MessageBox(0, kNotInstalledText, kNotInstalledCaption, MB_SYSTEMMODAL), IDOK);
+  EXPECT_TRUE(windows->SetWindowText(main, kTitleWaiting));
   EXPECT_EQ(Contents(out),
             "[\u304a\u9858\u3044] \u30a4\u30f3\u30b9\u30c8\u30fc\u30eb\u3055\u308c\u3066\u3044"
             "\u306a\u3044\u304b\u3001\u30ec\u30b8\u30b9\u30c8\u30ea\u306b\u767b\u9332\u3055\u308c"
@@ -79,14 +87,11 @@ TEST_F(HeadlessTest, MessageBoxesAndTitlesArePrintedInUtf8) {
 }
 
 TEST_F(HeadlessTest, TheWorkersTitleWaitsForThePump) {
-  HeadlessWindowSystem windows = Make("quit");
-  Recorder recorder{{}, &windows};
-  windows.RegisterWindowClass("pache", RecordingProc, &recorder);
-  WindowHandle main = windows.CreateMainWindow("pache", "x");
+  WindowHandle main = OpenMainWindow();
   std::atomic<bool> done{false};
   std::thread worker([&] {
-    windows.SetWindowText(main, "C:\\Game\\a.dat");
-    windows.SetWindowText(main, "C:\\Game\\b.dat");
+    windows->SetWindowText(main, "C:\\Game\\a.dat");
+    windows->SetWindowText(main, "C:\\Game\\b.dat");
     done = true;
   });
   // Until the window thread pumps, nothing is printed and the worker waits.
@@ -94,31 +99,28 @@ TEST_F(HeadlessTest, TheWorkersTitleWaitsForThePump) {
   EXPECT_FALSE(done.load());
   EXPECT_EQ(Contents(err), "");
   Message message;
-  while (!done.load()) windows.PeekMessage(&message);
+  while (!done.load()) windows->PeekMessage(&message);
   worker.join();
   EXPECT_EQ(Contents(err), "title: C:\\Game\\a.dat\ntitle: C:\\Game\\b.dat\n");
 }
 
 TEST_F(HeadlessTest, ACloseSignalClosesTheMainWindow) {
-  HeadlessWindowSystem windows = Make("quit");
-  Recorder recorder{{}, &windows};
-  windows.RegisterWindowClass("pache", RecordingProc, &recorder);
-  WindowHandle main = windows.CreateMainWindow("pache", "x");
+  WindowHandle main = OpenMainWindow();
   Message message;
-  EXPECT_FALSE(windows.PeekMessage(&message));
+  EXPECT_FALSE(windows->PeekMessage(&message));
   for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
     ASSERT_EQ(raise(signal), 0);
   }
-  ASSERT_TRUE(windows.PeekMessage(&message));
+  ASSERT_TRUE(windows->PeekMessage(&message));
   EXPECT_EQ(message.window, main);
   EXPECT_EQ(message.message, WM_CLOSE);
-  windows.DispatchMessage(message);
+  windows->DispatchMessage(message);
   // One close for the three signals; the window is gone and the run ends.
-  ASSERT_TRUE(windows.PeekMessage(&message));
+  ASSERT_TRUE(windows->PeekMessage(&message));
   EXPECT_EQ(message.message, WM_QUIT);
   EXPECT_EQ(recorder.messages, (std::vector<std::uint32_t>{WM_CLOSE, WM_DESTROY}));
-  EXPECT_FALSE(windows.SetWindowText(main, "late"));
-  EXPECT_FALSE(windows.BringOwnWindowToFront("pache"));
+  EXPECT_FALSE(windows->SetWindowText(main, "late"));
+  EXPECT_FALSE(windows->BringOwnWindowToFront("pache"));
 }
 
 struct MenuRecord {
@@ -159,9 +161,9 @@ TEST_F(HeadlessTest, TheMenuTakesItsAnswer) {
     ASSERT_EQ(pipe(fds), 0);
     ASSERT_EQ(write(fds[1], c.input, strlen(c.input)), static_cast<ssize_t>(strlen(c.input)));
     close(fds[1]);
-    HeadlessWindowSystem windows = Make(c.environment, fds[0]);
-    MenuRecord record{&windows, {}, 0};
-    EXPECT_EQ(windows.DialogBox(IDD_PATCH_MENU, 1, MenuProc, &record), c.expected) << c.input;
+    auto menu = Make(c.environment, fds[0]);
+    MenuRecord record{menu.get(), {}, 0};
+    EXPECT_EQ(menu->DialogBox(IDD_PATCH_MENU, 1, MenuProc, &record), c.expected) << c.input;
     EXPECT_EQ(record.messages, (std::vector<std::uint32_t>{WM_INITDIALOG, WM_COMMAND}));
     EXPECT_EQ(record.command, static_cast<std::uintptr_t>(c.expected));
     close(fds[0]);
@@ -174,19 +176,19 @@ TEST_F(HeadlessTest, TheMenuTakesItsAnswer) {
 TEST_F(HeadlessTest, ACloseSignalAtTheMenuQuits) {
   int fds[2];
   ASSERT_EQ(pipe(fds), 0);  // input that never comes
-  HeadlessWindowSystem windows = Make(std::nullopt, fds[0]);
-  MenuRecord record{&windows, {}, 0};
+  auto menu = Make(std::nullopt, fds[0]);
+  MenuRecord record{menu.get(), {}, 0};
   ASSERT_EQ(raise(SIGINT), 0);
-  EXPECT_EQ(windows.DialogBox(IDD_PATCH_MENU, 1, MenuProc, &record), IDC_QUIT);
+  EXPECT_EQ(menu->DialogBox(IDD_PATCH_MENU, 1, MenuProc, &record), IDC_QUIT);
   EXPECT_TRUE(TakeCloseSignals());
   close(fds[0]);
   close(fds[1]);
 }
 
 TEST_F(HeadlessTest, OnlyTheMenuDialogExists) {
-  HeadlessWindowSystem windows = Make("start");
-  MenuRecord record{&windows, {}, 0};
-  EXPECT_EQ(windows.DialogBox(999, 1, MenuProc, &record), -1);
+  auto menu = Make("start");
+  MenuRecord record{menu.get(), {}, 0};
+  EXPECT_EQ(menu->DialogBox(999, 1, MenuProc, &record), -1);
   EXPECT_TRUE(record.messages.empty());
   EXPECT_EQ(Contents(out), "");
 }
