@@ -1,5 +1,6 @@
 // The program on Linux: the host platform over the Wine prefix, then the
 // patch run.
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -18,6 +19,8 @@
 
 int main() {
   using namespace pache;
+  // Output that nobody reads any more must not end a run halfway.
+  signal(SIGPIPE, SIG_IGN);
   const std::string prefix = host::PrefixDirectory();
   std::unique_ptr<host::HostWindowSystem> windows = host::ChooseWindowSystem();
 
