@@ -44,6 +44,12 @@ grep -q '^\[お願い\]' "$work/out" || fail "outside the drives: $(cat "$work/o
 # Nothing was left behind in the patch folder.
 [ "$(ls -A "$prefix/drive_c/Patch")" = "PACH.suk" ] || fail "patch folder: $(ls -A "$prefix/drive_c/Patch")"
 
+# Output that nobody reads any more does not end the run with a signal.
+status=0
+(cd "$prefix/drive_c/Patch" && { sleep 0.3; "$pache" 2>/dev/null; } | true; exit "${PIPESTATUS[0]}") ||
+  status=$?
+[ "$status" = 0 ] || fail "closed output: exit code $status"
+
 # A second copy, while another holds the instance lock, ends at once with
 # exit code 0 and shows nothing.
 exec 9>"$work/run/pache.lock"
