@@ -34,12 +34,6 @@ class CopyRun : public ::testing::Test {
     return log.substr(std::string(kOldLogEntries).size());
   }
 
-  std::vector<std::string> BoxTexts() const {
-    std::vector<std::string> texts;
-    for (const MessageBoxRecord& box : fake.windows.messageBoxes()) texts.push_back(box.text);
-    return texts;
-  }
-
   FakePlatform fake;
   PatchSession session{fake.platform()};
 };
@@ -148,6 +142,22 @@ TEST_F(CopyRun, EachKindOfLineDoesItsPart) {
   EXPECT_EQ(fake.windows.messageBoxes().size(), 1u);
   EXPECT_EQ(LogAdditions(), Padded("C:\\Game\\b\n\n<END>\n\n", 8 * 256));
   EXPECT_EQ(fake.system.sleeps().size() - fake.system.mainThreadSleeps().size(), 9u);
+}
+
+TEST_F(CopyRun, WorkingDirectoryTooLongForItsTextCopiesNothing) {
+  Definition definition;
+  definition.copyLines = {"story.exe=story.exe"};
+  InstallSample(fake, definition);
+  std::string patchDir = "C:\\" + std::string(520, 'p');
+  fake.files.SetCurrentDirectory(patchDir);
+  fake.files.AddFile(patchDir + "\\PACH.suk", *fake.files.Content("C:\\patch\\PACH.suk"));
+  fake.files.AddFile(patchDir + "\\story.exe", "story 1.03");
+  EXPECT_EQ(WinMain(session, SW_SHOWNORMAL), 0);
+
+  EXPECT_EQ(fake.files.Content("C:\\Game\\story.exe"), "story 1.02");
+  std::vector<MessageBoxRecord> boxes = fake.windows.messageBoxes();
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[0].text, CopyFailure("story.exe", "C:\\Game\\story.exe"));
 }
 
 TEST(CopyRunBlock, HoldsTheTerminatorHoweverShortTheSection) {
