@@ -29,6 +29,9 @@ inline constexpr std::int32_t kCopyMarkerLength = 6;
 inline constexpr char kRegistryMarker[] = "<REG>";
 inline constexpr std::int32_t kRegistryMarkerLength = 5;
 
+// The product's install log, relative to its install directory.
+inline constexpr char kInstallLogPath[] = "an\\CP_Data.suk";
+
 // The install log's list ends at its first end marker.
 inline constexpr char kEndMarker[] = "<END>";
 inline constexpr std::int32_t kEndMarkerLength = 5;

@@ -16,6 +16,16 @@ const std::vector<Command>& Commands() {
        "make a stored patch definition from UTF-8 text with any line ends:\n"
        "code page 932, CR LF after every line, scrambled",
        RunBuild},
+      {"lint", "FILE",
+       "report the traps of a patch definition, scrambled or plain, as\n"
+       "FILE:LINE:COL: error|warning: message",
+       RunLint},
+      {"log", "[PATH]",
+       "list the entries of an install log, one a line, in UTF-8. PATH names\n"
+       "the log or the install directory that holds an\\CP_Data.suk, as a DOS\n"
+       "path (C:\\Game) or relative to the Wine prefix (drive_c/Game); without\n"
+       "PATH, the install directory that PACH.suk in this folder names",
+       RunLog},
   };
   return commands;
 }
@@ -24,7 +34,9 @@ void PrintHelp() {
   std::cout << "usage: suk COMMAND ARGUMENTS\n"
                "       suk --help\n"
                "\n"
-               "The patch author's tool for scrambled files.\n"
+               "The patch author's tool: patch definitions and the scrambled files of\n"
+               "a patch, over the Wine prefix that WINEPREFIX names ($HOME/.wine\n"
+               "when unset).\n"
                "\n"
                "Commands:\n";
   constexpr std::size_t kSummaryColumn = 24;
@@ -46,10 +58,10 @@ void PrintHelp() {
                "replaced only once it has been written whole.\n"
                "\n"
                "Exit status:\n"
-               "  0  done\n"
-               "  1  warnings only\n"
-               "  2  an error: a wrong command line, a file that cannot be read or\n"
-               "     written, or content that is refused\n";
+               "  0  done; lint found nothing\n"
+               "  1  warnings only (lint, decode --utf8, log)\n"
+               "  2  errors: lint found an error, or the command line, a file, or the\n"
+               "     content was refused\n";
 }
 
 int UsageError(const char* commandName, const std::string& message) {

@@ -35,5 +35,7 @@ int UsageError(const char* commandName, const std::string& message);
 int RunEncode(const Arguments& arguments);
 int RunDecode(const Arguments& arguments);
 int RunBuild(const Arguments& arguments);
+int RunLint(const Arguments& arguments);
+int RunLog(const Arguments& arguments);
 
 }  // namespace pache::suk
