@@ -48,6 +48,8 @@ struct SectionLine {
 };
 
 struct Section {
+  Section(const char* text, std::int32_t length) : marker(text), markerLength(length) {}
+
   const char* marker;
   std::int32_t markerLength;
   bool found = false;
@@ -142,6 +144,12 @@ class Linter {
            text_.bytes[at + 1] == '\n';
   }
 
+  // A line start as an editor sees lines: also after a lone CR or LF, which
+  // the line-end check reports on its own.
+  bool EditorLineStart(std::int32_t offset) const {
+    return offset == 0 || text_.bytes[offset - 1] == '\n' || text_.bytes[offset - 1] == '\r';
+  }
+
   // A line start as the tool sees lines: the text's start or after CR LF.
   bool AtLineStart(std::int32_t offset) const { return offset == 0 || IsCrLfAt(offset - 2); }
 
@@ -164,7 +172,7 @@ class Linter {
   // occurrence, the CR LF after it skipped unseen, and closed by the first
   // line that begins with the marker.
   Section ReadSection(const char* marker, std::int32_t length, bool closesBeforeReading) {
-    Section section{marker, length};
+    Section section(marker, length);
     std::int32_t cursor = 0;
     if (!FindMarker(session_, cursor, marker, length, true)) return section;
     section.found = true;
@@ -224,7 +232,7 @@ class Linter {
                  ": the tool ends a line only at CR LF, so this line runs on into the next; "
                  "build the file with 'suk build'");
     }
-    if (text_.length > 0 && !IsCrLfAt(text_.length - 2)) {
+    if (text_.length > 0 && !EditorLineStart(text_.length)) {
       Report(text_.length, Severity::Warning,
              "the last line has no CR LF: every line of a definition, the last one included, "
              "should end with one");
@@ -251,7 +259,7 @@ class Linter {
                    std::to_string(map_.LineOf(keyLines.front())) +
                    ": the tool takes the first occurrence anywhere in the text, so the " +
                    key.what + " would be " + Quote(value));
-      } else {
+      } else if (!EditorLineStart(at)) {
         Report(at, Severity::Warning,
                name + " occurs only inside another line: the tool takes the " + key.what +
                    " " + Quote(value) + " from here");
@@ -384,12 +392,11 @@ class Linter {
       Text left = {};
       Text right = {};
       std::int32_t equals = SplitAtEquals(line.bytes.c_str(), left, right);
-      bool copyLine = right[0] != '\0';
       if (line.length > kMaxLineBytes) {
         Report(line.start, Severity::Error,
                "the line is " + std::to_string(line.length) + " bytes long: the tool reads at "
-               "most " + std::to_string(kMaxLineBytes) + " bytes and does not act on a cut "
-               "line, so " + (copyLine ? "this copy fails" : "this folder is not created"));
+               "most " + std::to_string(kMaxLineBytes) + " bytes of a line and does not act on "
+               "a cut one: a copy fails, a folder is not created");
         continue;
       }
       if (equals > 1) {
@@ -399,6 +406,7 @@ class Linter {
                "a second \"=\": the tool drops everything from here on" +
                    (dropped.empty() ? std::string() : " (" + Quote(dropped) + ")"));
       }
+      bool copyLine = right[0] != '\0';
       if (copyLine && left[0] == '\0') {
         Report(line.start, Severity::Error,
                "no source before \"=\": the source is then the patch folder itself, and the "

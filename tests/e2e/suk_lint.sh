@@ -53,7 +53,7 @@ VERSION_TXT=version.txt
 DIR_REG=2SOFTWARE\SampleMaker\SampleStory-InstallDir"
 lint_case key-text-first 2 "1:18: error: VERSION= occurs here, before its key line 3" <<<"2SOFTWARE\Sample-VERSION=1.00
 $keys"
-lint_case key-in-section 2 "error: the TITOL= line stands inside the <COPY> section" <<<"<COPY>
+lint_case key-in-section 2 "2:1: error: the TITOL= line stands inside the <COPY> section" <<<"<COPY>
 TITOL=Sample Story
 <COPY>
 ${keys#*$'\n'}"
@@ -62,7 +62,7 @@ lint_case version-number 2 "2:9: error: the version \"1.3\" has no number starti
 VERSION=1.3
 VERSION_TXT=version.txt
 DIR_REG=2SOFTWARE\SampleMaker\SampleStory-InstallDir"
-lint_case reference-without-dash 2 "error: the install directory reference" <<<"${keys%DIR_REG=*}DIR_REG=2SOFTWARE\Maker"
+lint_case reference-without-dash 2 "4:9: error: the install directory reference" <<<"${keys%DIR_REG=*}DIR_REG=2SOFTWARE\Maker"
 
 # Sections.
 lint_case marker-before-opening 2 "1:14: error: <REG> occurs here, before its opening line 5" \
@@ -86,6 +86,8 @@ save
 # Line ends and lengths.
 lint_case raw-lf-only 2 "1:19: error: line ends with LF alone (3 more in this file)" <<<"$keys"
 lint_case raw-cr-only 2 "1:19: error: line ends with CR alone" < <(printf '%s\r' "$keys" | tr '\n' '\r')
+lint_case raw-last-line 1 "6:7: warning: the last line has no CR LF" < <(sed 's/$/\r/' <<<"$keys"
+  printf '<COPY>\r\n<COPY>')
 long="$(printf 'a%.0s' $(seq 600))"
 lint_case long-line 2 "6:1: error: the line is 1205 bytes long" <<<"$keys
 <COPY>
