@@ -6,12 +6,12 @@
 #include <string_view>
 
 #include "apply/copy_worker.h"
-#include "apply/registry_update.h"
 #include "check/install_check.h"
 #include "data/patch_definition.h"
 #include "data/paths.h"
 #include "data/registry_ref.h"
 #include "data/text_cursor.h"
+#include "tools/definition_sections.h"
 #include "tools/text_map.h"
 
 namespace pache::suk {
@@ -41,63 +41,6 @@ constexpr KeyInfo kKeys[] = {
      "product the registry value points at"},
 };
 
-struct SectionLine {
-  std::int32_t start = 0;
-  std::int32_t length = 0;  // the whole line's length, also when it was cut
-  std::string bytes;        // as delivered into a 512-byte text
-};
-
-struct Section {
-  Section(const char* text, std::int32_t length) : marker(text), markerLength(length) {}
-
-  const char* marker;
-  std::int32_t markerLength;
-  bool found = false;
-  std::int32_t opening = 0;  // where the marker that opens it stands
-  std::int32_t firstLine = 0;
-  bool closed = false;
-  std::int32_t end = 0;  // where its closing line starts, or the text's end
-  std::int32_t afterClosing = 0;
-  std::vector<SectionLine> lines;
-
-  bool Holds(std::int32_t offset) const {
-    return found && offset >= firstLine && offset < end;
-  }
-};
-
-// A folder path as Windows compares it: no trailing backslashes, single-byte
-// letters in lower case (a double-byte character's trail byte is kept).
-std::string FolderKey(std::string_view path) {
-  std::string key;
-  for (std::size_t at = 0; at < path.size(); ++at) {
-    unsigned char byte = static_cast<unsigned char>(path[at]);
-    if (IsLeadByte(byte) && at + 1 < path.size()) {
-      key += path.substr(at, 2);
-      ++at;
-    } else {
-      key += static_cast<char>(byte >= 'A' && byte <= 'Z' ? byte + 32 : byte);
-    }
-  }
-  while (!key.empty() && key.back() == '\\') key.pop_back();
-  return key;
-}
-
-// The folder part of a path: everything before its last backslash ("" for
-// none).
-std::string ParentFolder(std::string_view path) {
-  std::string trimmed(path);
-  while (!trimmed.empty() && trimmed.back() == '\\') trimmed.pop_back();
-  std::size_t last = std::string::npos;
-  for (std::size_t at = 0; at < trimmed.size(); ++at) {
-    if (IsLeadByte(static_cast<unsigned char>(trimmed[at]))) {
-      ++at;
-    } else if (trimmed[at] == '\\') {
-      last = at;
-    }
-  }
-  return last == std::string::npos ? "" : trimmed.substr(0, last);
-}
-
 bool EqualsIgnoringCase(std::string_view bytes, std::string_view lower) {
   if (bytes.size() != lower.size()) return false;
   for (std::size_t i = 0; i < bytes.size(); ++i) {
@@ -114,8 +57,8 @@ class Linter {
       : session_(session), text_(session.definitionText), map_(text_), out_(diagnostics) {}
 
   void Run() {
-    copy_ = ReadSection(kCopyMarker, kCopyMarkerLength, false);
-    registry_ = ReadSection(kRegistryMarker, kRegistryMarkerLength, true);
+    copy_ = ReadCopySection(session_);
+    registry_ = ReadRegistrySection(session_);
     CheckLineEnds();
     for (const KeyInfo& key : kKeys) CheckKey(key);
     CheckSectionFrame(copy_);
@@ -166,46 +109,6 @@ class Linter {
       if (AtLineStart(cursor - length)) found.push_back(cursor - length);
     }
     return found;
-  }
-
-  // Reads a section the way the tool does: opened at the marker's first
-  // occurrence, the CR LF after it skipped unseen, and closed by the first
-  // line that begins with the marker.
-  Section ReadSection(const char* marker, std::int32_t length, bool closesBeforeReading) {
-    Section section(marker, length);
-    std::int32_t cursor = 0;
-    if (!FindMarker(session_, cursor, marker, length, true)) return section;
-    section.found = true;
-    section.opening = cursor - length - 2;
-    section.firstLine = cursor;
-    while (!AtEndOfText(session_, cursor)) {
-      SectionLine line;
-      line.start = cursor;
-      Text bytes = {};
-      if (closesBeforeReading) {
-        if (ReadLineUnlessMarker(session_, bytes, cursor, marker, length)) {
-          section.closed = true;
-          section.end = line.start;
-          Text closing = {};
-          ReadLine(session_, cursor, closing);
-          section.afterClosing = cursor;
-          return section;
-        }
-        line.length = cursor - line.start - (IsCrLfAt(cursor - 2) ? 2 : 0);
-      } else {
-        line.length = ReadLine(session_, cursor, bytes);
-        if (std::strncmp(bytes, marker, static_cast<std::size_t>(length)) == 0) {
-          section.closed = true;
-          section.end = line.start;
-          section.afterClosing = cursor;
-          return section;
-        }
-      }
-      line.bytes = bytes;
-      section.lines.push_back(line);
-    }
-    section.end = text_.length;
-    return section;
   }
 
   void CheckLineEnds() {
@@ -430,37 +333,34 @@ class Linter {
 
   void CheckRegistryLines() {
     for (const SectionLine& line : registry_.lines) {
-      if (line.length == 0) {
-        Report(line.start, Severity::Warning, "an empty line in the <REG> section is skipped");
-        continue;
+      RegistryLine parsed;
+      switch (ParseSectionRegistryLine(line, parsed)) {
+        case RegistryLineFault::Empty:
+          Report(line.start, Severity::Warning, "an empty line in the <REG> section is skipped");
+          break;
+        case RegistryLineFault::TooLong:
+          Report(line.start, Severity::Error,
+                 "the line is " + std::to_string(line.length) + " bytes long: a <REG> line "
+                 "holds at most " + std::to_string(kMaxLineBytes - 1) + " bytes, so it is "
+                 "skipped");
+          break;
+        case RegistryLineFault::NoDash:
+          Report(line.start, Severity::Error,
+                 "no \"-\" between the subkey and the value name: the line is skipped");
+          break;
+        case RegistryLineFault::NoEquals:
+          Report(line.start, Severity::Error, "no \"=\" after the value name: the line is skipped");
+          break;
+        case RegistryLineFault::RootDigit:
+          Report(line.start, Severity::Error,
+                 "the root digit " + Quote(line.bytes.substr(0, 1)) +
+                     " is not \"0\" to \"6\": the line is skipped");
+          CheckMacroSpelling(line, parsed.dataAt);
+          break;
+        case RegistryLineFault::None:
+          CheckMacroSpelling(line, parsed.dataAt);
+          break;
       }
-      // The registry update parses the line with an LF appended, in a
-      // 512-byte text.
-      Text text = {};
-      if (!FormatText(text, sizeof text, "%s\n", line.bytes.c_str())) {
-        Report(line.start, Severity::Error,
-               "the line is " + std::to_string(line.length) + " bytes long: a <REG> line holds "
-               "at most " + std::to_string(kMaxLineBytes - 1) + " bytes, so it is skipped");
-        continue;
-      }
-      std::int32_t rootIndex = 0;
-      Text subkey = {}, valueName = {}, data = {};
-      if (!ParseRegistryLine('-', '=', text, rootIndex, subkey, valueName, data)) {
-        bool hasDash = line.bytes.find('-', 1) != std::string::npos;
-        Report(line.start, Severity::Error,
-               std::string(hasDash ? "no \"=\" after the value name"
-                                   : "no \"-\" between the subkey and the value name") +
-                   ": the line is skipped");
-        continue;
-      }
-      RegKey root = 0;
-      if (!RootKeyForIndex(rootIndex, root)) {
-        Report(line.start, Severity::Error,
-               "the root digit " + Quote(line.bytes.substr(0, 1)) +
-                   " is not \"0\" to \"6\": the line is skipped");
-      }
-      std::size_t dataAt = line.bytes.find('=', line.bytes.find('-', 1)) + 1;
-      CheckMacroSpelling(line, dataAt);
     }
   }
 
