@@ -26,6 +26,11 @@ const std::vector<Command>& Commands() {
        "path (C:\\Game) or relative to the Wine prefix (drive_c/Game); without\n"
        "PATH, the install directory that PACH.suk in this folder names",
        RunLog},
+      {"plan", "[FOLDER]",
+       "show what pache would do, started in FOLDER (this folder when\n"
+       "omitted), and change nothing: the install check's verdict, then one\n"
+       "line for each folder, copy and registry value, and the install log",
+       RunPlan},
   };
   return commands;
 }

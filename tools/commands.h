@@ -37,5 +37,6 @@ int RunDecode(const Arguments& arguments);
 int RunBuild(const Arguments& arguments);
 int RunLint(const Arguments& arguments);
 int RunLog(const Arguments& arguments);
+int RunPlan(const Arguments& arguments);
 
 }  // namespace pache::suk

@@ -11,8 +11,9 @@ namespace pache::suk {
 
 namespace {
 
-headless::HeadlessOptions QuietOptions() {
+headless::HeadlessOptions QuietOptions(std::FILE* messageBoxes) {
   headless::HeadlessOptions options;
+  options.out = messageBoxes;
   // suk never shows the patch menu, and is stopped as any command is.
   options.menuAnswer = "quit";
   options.closeSignals = false;
@@ -27,11 +28,11 @@ bool IsDosPath(const std::string& path) {
 }  // namespace
 
 struct HostMachine::Parts {
-  explicit Parts(std::string prefix)
+  Parts(std::string prefix, std::FILE* messageBoxes)
       : prefixDirectory(std::move(prefix)),
         files(prefixDirectory),
         registry(prefixDirectory),
-        windows(QuietOptions()),
+        windows(QuietOptions(messageBoxes)),
         // suk takes no instance lock, so no later copy ever asks it.
         system([](const char*) { return false; }),
         platform{files, registry, windows, system} {}
@@ -44,7 +45,8 @@ struct HostMachine::Parts {
   Platform platform;
 };
 
-HostMachine::HostMachine() : parts_(std::make_unique<Parts>(host::PrefixDirectory())) {}
+HostMachine::HostMachine(std::FILE* messageBoxes)
+    : parts_(std::make_unique<Parts>(host::PrefixDirectory(), messageBoxes)) {}
 
 HostMachine::~HostMachine() = default;
 

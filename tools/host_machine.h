@@ -2,6 +2,7 @@
 // prefix that WINEPREFIX names, as pache itself uses it.
 #pragma once
 
+#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -11,7 +12,8 @@ namespace pache::suk {
 
 class HostMachine {
  public:
-  HostMachine();
+  // Message boxes go to `messageBoxes` as "[caption] text" lines.
+  explicit HostMachine(std::FILE* messageBoxes = stdout);
   ~HostMachine();
   HostMachine(const HostMachine&) = delete;
   HostMachine& operator=(const HostMachine&) = delete;
