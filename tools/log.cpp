@@ -10,20 +10,14 @@
 #include "data/registry_ref.h"
 #include "data/scrambled.h"
 #include "data/text_cursor.h"
-#include "platform/host/codepage.h"
 #include "tools/commands.h"
 #include "tools/host_machine.h"
 #include "tools/io.h"
+#include "tools/text_map.h"
 
 namespace pache::suk {
 
 namespace {
-
-std::string Shown(std::string_view ansi) {
-  std::string utf8;
-  host::AnsiToUtf8(ansi, utf8);
-  return utf8;
-}
 
 // The install directory that the patch definition in the current folder
 // names, read as the install check reads it.

@@ -18,7 +18,6 @@
 #include "data/registry_ref.h"
 #include "data/scrambled.h"
 #include "data/text_cursor.h"
-#include "platform/host/codepage.h"
 #include "platform/host/dos_attributes.h"
 #include "platform/host/dos_path.h"
 #include "platform/host/host_registry.h"
@@ -26,16 +25,11 @@
 #include "tools/definition_sections.h"
 #include "tools/host_machine.h"
 #include "tools/io.h"
+#include "tools/text_map.h"
 
 namespace pache::suk {
 
 namespace {
-
-std::string Shown(std::string_view ansi) {
-  std::string utf8;
-  host::AnsiToUtf8(ansi, utf8);
-  return utf8;
-}
 
 class Planner {
  public:

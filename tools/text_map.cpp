@@ -30,6 +30,12 @@ void TextMap::Locate(std::int32_t offset, int& line, int& column) const {
     at += IsLeadByte(text_.bytes[at]) ? 2 : 1;
 }
 
+std::string Shown(std::string_view ansi) {
+  std::string utf8;
+  host::AnsiToUtf8(ansi, utf8);
+  return utf8;
+}
+
 std::string Quote(std::string_view bytes, std::size_t limit) {
   std::size_t at = 0;
   std::size_t characters = 0;

@@ -26,6 +26,9 @@ class TextMap {
   std::vector<std::int32_t> lineStarts_;
 };
 
+// ANSI bytes (a path, a registry value) as UTF-8 for the terminal.
+std::string Shown(std::string_view ansi);
+
 // Code page 932 bytes as UTF-8 for a message, in double quotes, cut after
 // `limit` characters with "...".
 std::string Quote(std::string_view bytes, std::size_t limit = 40);

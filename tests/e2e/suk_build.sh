@@ -2,11 +2,7 @@
 # suk build: UTF-8 text with any line ends becomes a scrambled code page 932
 # definition with CR LF after every line; suk decode --utf8 gives it back.
 set -euo pipefail
-suk="$(cd "$1" && pwd)/suk"
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-fail() { echo "FAIL: $*" >&2; exit 1; }
+source "$(dirname "${BASH_SOURCE[0]}")/suk_common.bash" "$1"
 
 # LF line ends and Japanese text round-trip, with CR LF added.
 printf 'TITOL=サンプル物語\nVERSION=1.03\n<COPY>\nデータ\\音声\n<COPY>\n' >source.txt

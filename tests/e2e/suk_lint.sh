@@ -3,10 +3,7 @@
 # clean definition gives none, and the exit status tells errors (2) from
 # warnings (1) from nothing found (0).
 set -euo pipefail
-suk="$(cd "$1" && pwd)/suk"
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-cd "$work"
+source "$(dirname "${BASH_SOURCE[0]}")/suk_common.bash" "$1"
 export WINEPREFIX="$work/prefix"
 failures=0
 

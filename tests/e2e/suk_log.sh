@@ -2,11 +2,7 @@
 # suk log: the entries of an install log, one a line in UTF-8, found by a
 # DOS path or a prefix-relative path to the log or its install directory.
 set -euo pipefail
-suk="$(cd "$1" && pwd)/suk"
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-fail() { echo "FAIL: $*" >&2; exit 1; }
+source "$(dirname "${BASH_SOURCE[0]}")/suk_common.bash" "$1"
 
 export WINEPREFIX="$work/prefix"
 mkdir -p "$WINEPREFIX/dosdevices" "$WINEPREFIX/drive_c/Game/an"

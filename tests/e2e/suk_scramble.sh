@@ -2,11 +2,7 @@
 # suk encode and decode: the stored bytes are the complements, any file
 # comes back byte for byte, and failures say why with a non-zero status.
 set -euo pipefail
-suk="$(cd "$1" && pwd)/suk"
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-fail() { echo "FAIL: $*" >&2; exit 1; }
+source "$(dirname "${BASH_SOURCE[0]}")/suk_common.bash" "$1"
 
 # The example bytes: "TITOL=" and CR LF.
 printf 'TITOL=\r\n' >plain
