@@ -187,10 +187,10 @@ class Linter {
       return;
     }
     if (valueLength > kMaxLineBytes) {
-      Report(at, Severity::Error,
-             "the " + name + " line is " + std::to_string(valueLength + key.length) +
+      Report(at + key.length, Severity::Error,
+             "the " + std::string(key.what) + " is " + std::to_string(valueLength) +
                  " bytes long: the tool reads at most " + std::to_string(kMaxLineBytes) +
-                 " bytes of a value and refuses a cut one");
+                 " bytes of a value");
       return;
     }
     if (name == kInstallDirKey) CheckInstallDirReference(at + key.length, value);
