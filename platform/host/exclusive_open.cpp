@@ -21,7 +21,11 @@ bool ExclusiveFile::Open(const std::string& path, ShareMode share) {
   do {
     locked = flock(fd, operation);
   } while (locked != 0 && errno == EINTR);
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || locked != 0) {
+  // Only another holder refuses the open. A file system that cannot lock
+  // this way (NFS takes no exclusive lock on a file opened for reading)
+  // leaves the file unshared rather than unreadable.
+  bool held = locked != 0 && errno == EWOULDBLOCK;
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || held) {
     close(fd);
     return false;
   }
