@@ -1,6 +1,7 @@
 #include "tests/fake/fake_system.h"
 
 #include <cstdlib>
+#include <thread>
 
 #include "tests/fake/fake_desktop.h"
 #include "tests/fake/fake_process.h"
@@ -114,6 +115,9 @@ void FakeSystem::Sleep(std::uint32_t milliseconds) {
   }
   process_.AdvanceTick(milliseconds);
   if (hook) hook(record);
+  // The time passes at once, but a thread that the main thread waits for
+  // gets the processor meanwhile, as it would during a real sleep.
+  if (record.mainThread) std::this_thread::yield();
   process_.Gate();
 }
 

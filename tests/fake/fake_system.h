@@ -3,9 +3,14 @@
 //
 // The tick count is the process's virtual clock: it only moves when a test
 // moves it or when any thread sleeps (Sleep(n) advances it by n and returns
-// at once), so 30 ms frames and 100 ms pauses cost no real time. Threads are
-// real detached threads. Memory is counted so tests can see every block
-// released exactly once.
+// at once), so 30 ms frames and 100 ms pauses cost no real time. A sleep of
+// the main thread also yields the processor, so a worker that the frame
+// loop waits for makes progress in a few frames. Since the worker's sleeps
+// move the same clock, a frame measured while a worker runs may look
+// longer: pacing is best checked on frames without a worker.
+//
+// Threads are real detached threads. Memory is counted so tests can see
+// every block released exactly once.
 #pragma once
 
 #include <cstddef>
