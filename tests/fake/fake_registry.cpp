@@ -123,7 +123,7 @@ bool FakeRegistry::AddValue(RegKey root, const std::string& subkey, const std::s
   std::lock_guard lock(mutex_);
   std::string key;
   if (!Make(root, subkey, false, false, 0, key)) return false;
-  nodes_[key].values[FoldCase(name)] = Value_{name, RegistryValue{type, bytes}};
+  nodes_[key].values[FoldCase(name)] = NamedValue{name, RegistryValue{type, bytes}};
   return true;
 }
 
@@ -231,7 +231,7 @@ bool FakeRegistry::SetValue(RegKey key, const char* name, std::uint32_t type,
     // NT reads the byte after the counted data and keeps a zero found there.
     if (IsStringType(type) && size > 0 && data[size - 1] != 0 && data[size] == 0) ++size;
     if (size > 0) write.value.bytes.assign(reinterpret_cast<const char*>(data), size);
-    node->values[FoldCase(write.name)] = Value_{write.name, write.value};
+    node->values[FoldCase(write.name)] = NamedValue{write.name, write.value};
     write.ok = true;
   }
   writes_.push_back(write);

@@ -77,14 +77,14 @@ class FakeRegistry : public Registry {
   void CloseKey(RegKey key) override;
 
  private:
-  struct Value_ {
+  struct NamedValue {
     std::string name;
     RegistryValue value;
   };
   struct Node {
     std::string path;  // as spelled when made
     bool readOnly = false;
-    std::map<std::string, Value_> values;  // by folded name
+    std::map<std::string, NamedValue> values;  // by folded name
   };
   struct OpenedKey {
     std::string key;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "res/dialog_template.h"
+#include "res/resource.h"
 #include "tests/fake/dos_path.h"
 #include "tests/fake/fake_desktop.h"
 #include "tests/fake/fake_process.h"
@@ -11,9 +12,6 @@ namespace pache {
 
 namespace {
 
-constexpr int kStartCommand = 1009;
-constexpr int kQuitCommand = 1034;
-
 const DialogTemplate* FindTemplate(int dialogId) {
   const DialogTemplate& menu = PatchMenuTemplate();
   return menu.id == dialogId ? &menu : nullptr;
@@ -21,11 +19,17 @@ const DialogTemplate* FindTemplate(int dialogId) {
 
 }  // namespace
 
+template <typename Record>
+std::vector<Record> FakeWindowSystem::Snapshot(const std::vector<Record>& records) const {
+  std::lock_guard lock(mutex_);
+  return records;
+}
+
 // ----------------------------------------------------------- DialogScript
 
-DialogScript& DialogScript::Start() { return Command(kStartCommand); }
+DialogScript& DialogScript::Start() { return Command(IDC_START); }
 
-DialogScript& DialogScript::Quit() { return Command(kQuitCommand); }
+DialogScript& DialogScript::Quit() { return Command(IDC_QUIT); }
 
 DialogScript DialogScript::CannotShow() {
   DialogScript script;
@@ -119,22 +123,16 @@ std::vector<std::string> FakeWindowSystem::titles() const {
   return result;
 }
 
-#define PACHE_FAKE_RECORD_GETTER(type, name)      \
-  std::vector<type> FakeWindowSystem::name() const { \
-    std::lock_guard lock(mutex_);                    \
-    return name##_;                                  \
-  }
-PACHE_FAKE_RECORD_GETTER(TitleChange, titleChanges)
-PACHE_FAKE_RECORD_GETTER(MessageBoxRecord, messageBoxes)
-PACHE_FAKE_RECORD_GETTER(DialogRecord, dialogs)
-PACHE_FAKE_RECORD_GETTER(ShowWindowCall, showCalls)
-PACHE_FAKE_RECORD_GETTER(WindowHandle, updateCalls)
-PACHE_FAKE_RECORD_GETTER(Message, dispatched)
-PACHE_FAKE_RECORD_GETTER(Message, defaultProcessed)
-PACHE_FAKE_RECORD_GETTER(int, quitCodes)
-PACHE_FAKE_RECORD_GETTER(FrontRequest, frontRequests)
-PACHE_FAKE_RECORD_GETTER(bool, bringToFrontResults)
-#undef PACHE_FAKE_RECORD_GETTER
+std::vector<TitleChange> FakeWindowSystem::titleChanges() const { return Snapshot(titleChanges_); }
+std::vector<MessageBoxRecord> FakeWindowSystem::messageBoxes() const { return Snapshot(messageBoxes_); }
+std::vector<DialogRecord> FakeWindowSystem::dialogs() const { return Snapshot(dialogs_); }
+std::vector<ShowWindowCall> FakeWindowSystem::showCalls() const { return Snapshot(showCalls_); }
+std::vector<WindowHandle> FakeWindowSystem::updateCalls() const { return Snapshot(updateCalls_); }
+std::vector<Message> FakeWindowSystem::dispatched() const { return Snapshot(dispatched_); }
+std::vector<Message> FakeWindowSystem::defaultProcessed() const { return Snapshot(defaultProcessed_); }
+std::vector<int> FakeWindowSystem::quitCodes() const { return Snapshot(quitCodes_); }
+std::vector<FrontRequest> FakeWindowSystem::frontRequests() const { return Snapshot(frontRequests_); }
+std::vector<bool> FakeWindowSystem::bringToFrontResults() const { return Snapshot(bringToFrontResults_); }
 
 // ---------------------------------------------------------------- windows
 

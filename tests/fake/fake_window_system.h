@@ -209,6 +209,9 @@ class FakeWindowSystem : public WindowSystem {
   void DestroyMainWindow(WindowHandle window);
   void ApplyTitle(WindowHandle window, const char* text);
   OpenDialog* FindOpenDialog(WindowHandle dialog);
+  // A copy of a record list, taken under the lock.
+  template <typename Record>
+  std::vector<Record> Snapshot(const std::vector<Record>& records) const;
   void Gate() const;
 
   FakeProcess& process_;
