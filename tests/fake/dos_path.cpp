@@ -3,13 +3,11 @@
 #include <cctype>
 #include <cstring>
 
+#include "data/paths.h"
+
 namespace pache {
 
 namespace {
-
-bool IsLeadByte(unsigned char byte) {
-  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
 
 // The width of the character at text[at]: 2 for a double-byte character
 // whose trail byte is there, else 1.
