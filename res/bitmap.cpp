@@ -2,30 +2,20 @@
 
 #include <cstddef>
 
+#include "res/little_endian.h"
+
 namespace pache {
-
-namespace {
-
-std::uint32_t Read16(std::span<const std::uint8_t> bytes, std::size_t at) {
-  return bytes[at] | (bytes[at + 1] << 8);
-}
-
-std::uint32_t Read32(std::span<const std::uint8_t> bytes, std::size_t at) {
-  return Read16(bytes, at) | (Read16(bytes, at + 2) << 16);
-}
-
-}  // namespace
 
 bool ReadIndexedBitmap(std::span<const std::uint8_t> file, IndexedBitmap& bitmap) {
   constexpr std::size_t kFileHeader = 14, kInfoHeader = 40;
   if (file.size() < kFileHeader + kInfoHeader || file[0] != 'B' || file[1] != 'M') return false;
-  const std::uint32_t pixelOffset = Read32(file, 10);
-  const std::uint32_t headerSize = Read32(file, 14);
-  const std::int32_t width = static_cast<std::int32_t>(Read32(file, 18));
-  const std::int32_t height = static_cast<std::int32_t>(Read32(file, 22));
-  const std::uint32_t bitsPerPixel = Read16(file, 28);
-  const std::uint32_t compression = Read32(file, 30);
-  std::uint32_t colours = Read32(file, 46);
+  const std::uint32_t pixelOffset = ReadLittle32(file, 10);
+  const std::uint32_t headerSize = ReadLittle32(file, 14);
+  const std::int32_t width = static_cast<std::int32_t>(ReadLittle32(file, 18));
+  const std::int32_t height = static_cast<std::int32_t>(ReadLittle32(file, 22));
+  const std::uint32_t bitsPerPixel = ReadLittle16(file, 28);
+  const std::uint32_t compression = ReadLittle32(file, 30);
+  std::uint32_t colours = ReadLittle32(file, 46);
   if (headerSize != kInfoHeader || bitsPerPixel != 8 || compression != 0) return false;
   if (width <= 0 || height == 0 || height == INT32_MIN || width > 0x4000) return false;
   if (colours == 0) colours = 256;

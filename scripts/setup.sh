@@ -3,7 +3,12 @@
 # Usage: scripts/setup.sh [extra-package ...]
 set -euo pipefail
 
-packages=(cmake g++ ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev "$@")
+# The desktop window system: GTK 3, the Japanese Gothic font that stands in
+# for the menu's Windows font, and a virtual display with the tools its
+# end-to-end test drives it with.
+desktop=(libgtk-3-dev fonts-ipafont-gothic xvfb xauth xdotool imagemagick)
+packages=(cmake g++ ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
+  "${desktop[@]}" "$@")
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||

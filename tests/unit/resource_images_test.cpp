@@ -6,18 +6,15 @@
 
 #include "res/bitmap.h"
 #include "res/images.h"
+#include "res/little_endian.h"
 #include "res/resource.h"
 
 namespace pache {
 namespace {
 
-std::uint32_t Read16(std::span<const std::uint8_t> bytes, std::size_t at) {
-  return bytes[at] | (bytes[at + 1] << 8);
-}
-
-std::uint32_t Read32(std::span<const std::uint8_t> bytes, std::size_t at) {
-  return Read16(bytes, at) | (Read16(bytes, at + 2) << 16);
-}
+using Read = std::uint32_t (*)(std::span<const std::uint8_t>, std::size_t);
+constexpr Read Read16 = &ReadLittle16;
+constexpr Read Read32 = &ReadLittle32;
 
 TEST(ProgramImages, ArtworkIsAn8BitBottomUpBitmapOf410By245) {
   std::span<const std::uint8_t> file = FindBitmap(IDB_ARTWORK);
