@@ -72,7 +72,8 @@ step "suk log: the install log now"
 "$suk" log 'C:\Program Files\SampleStory'
 
 step "The registry value the patch rewrote"
-grep -A3 -F '[Software\\SampleMaker\\SampleStory]' "$WINEPREFIX/system.reg" | grep -F '"Version"'
+sed -n '/^\[Software\\\\SampleMaker\\\\SampleStory\]/,/^$/p' "$WINEPREFIX/system.reg" |
+  grep -F '"Version"'
 
 step "suk plan again: the product is up to date"
 (cd "$patch" && "$suk" plan) || true
