@@ -1,7 +1,9 @@
 // The registry of a Wine prefix: its hive files system.reg, user.reg and
-// userdef.reg, read and rewritten as Wine reads and writes them.
+// userdef.reg, read and rewritten as Wine reads and writes them, seen as a
+// 32-bit program sees it.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "platform/platform.h"
@@ -22,11 +24,12 @@ class HostRegistry : public Registry {
   void CloseKey(RegKey key) override;
 
  private:
-  std::string prefixDirectory_;
+  struct State;
+  std::unique_ptr<State> state_;
 };
 
 // True when a wineserver runs for the prefix: the tool then must not write
-// its hive files.
+// its hive files (each write also checks again, and fails if one does).
 bool WineServerRunning(const std::string& prefixDirectory);
 
 }  // namespace pache::host
