@@ -13,15 +13,13 @@ namespace {
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
-// The map key of a child: its parent's number in two code units, then its
-// lower-case name.
-std::u16string ChildIndex(int parent, std::u16string_view lowerName) {
-  std::u16string index;
-  index.reserve(lowerName.size() + 2);
-  index += static_cast<char16_t>(static_cast<unsigned>(parent) >> 16);
-  index += static_cast<char16_t>(static_cast<unsigned>(parent) & 0xFFFF);
-  index += lowerName;
-  return index;
+std::uint64_t ChildHash(int parent, std::u16string_view name) {
+  std::uint64_t hash = 14695981039346656037ull ^ (static_cast<std::uint64_t>(parent) * 0x9E3779B97F4A7C15ull);
+  for (char16_t c : name) {
+    hash ^= LowerUnit(c);
+    hash *= 1099511628211ull;
+  }
+  return hash ^ (hash >> 31);
 }
 
 std::size_t LineEnd(const std::string& text, std::size_t pos) {
@@ -67,23 +65,6 @@ bool ReadWholeFile(const std::string& path, std::string& content) {
 
 }  // namespace
 
-std::string ApplyEdits(std::string_view content, std::vector<HiveEdit> edits) {
-  std::stable_sort(edits.begin(), edits.end(),
-                   [](const HiveEdit& a, const HiveEdit& b) { return a.offset < b.offset; });
-  std::size_t grow = 0;
-  for (const HiveEdit& edit : edits) grow += edit.text.size();
-  std::string out;
-  out.reserve(content.size() + grow);
-  std::size_t pos = 0;
-  for (const HiveEdit& edit : edits) {
-    out.append(content.substr(pos, edit.offset - pos));
-    out += edit.text;
-    pos = edit.offset + edit.length;
-  }
-  out.append(content.substr(pos));
-  return out;
-}
-
 HiveFile::HiveFile() { Reset(); }
 
 void HiveFile::Reset() {
@@ -91,7 +72,7 @@ void HiveFile::Reset() {
   win64_ = false;
   keys_.assign(1, Key());
   blocks_.clear();
-  children_.clear();
+  slots_.clear();
 }
 
 void HiveFile::Load(std::string path) {
@@ -102,11 +83,52 @@ void HiveFile::Load(std::string path) {
   Index();
 }
 
-void HiveFile::Adopt(std::string content) {
-  content_ = std::move(content);
-  identity_ = Stat(path_);
-  Index();
+std::size_t HiveFile::Edit(std::vector<HiveEdit> edits) {
+  if (edits.empty()) return content_.size();
+  std::stable_sort(edits.begin(), edits.end(),
+                   [](const HiveEdit& a, const HiveEdit& b) { return a.offset < b.offset; });
+  // The edits lie close together, in one key's blocks: rebuild the span
+  // they cover and move the rest of the text once, in place.
+  std::size_t first = edits.front().offset;
+  std::size_t last = first;
+  for (const HiveEdit& edit : edits) last = std::max(last, edit.offset + edit.length);
+  std::string span;
+  std::size_t pos = first;
+  for (const HiveEdit& edit : edits) {
+    span.append(content_, pos, edit.offset - pos);
+    span += edit.text;
+    pos = edit.offset + edit.length;
+  }
+  span.append(content_, pos, last - pos);
+  content_.replace(first, last - first, span);
+
+  for (const HiveEdit& edit : edits) {
+    if (edit.text.find("\n[") != std::string::npos || edit.text.starts_with("[")) {
+      Index();  // a new block: read the keys again
+      return first;
+    }
+  }
+  // Edits within blocks: the index stays, its offsets move. Text inserted
+  // where a block ends belongs to that block; text inserted where a body
+  // starts belongs to the body.
+  auto moved = [&](std::size_t position, bool bodyStart) {
+    std::ptrdiff_t shift = 0;
+    for (const HiveEdit& edit : edits) {
+      bool after = edit.length > 0 ? position >= edit.offset + edit.length
+                                   : (bodyStart ? position > edit.offset : position >= edit.offset);
+      if (after) shift += static_cast<std::ptrdiff_t>(edit.text.size()) - static_cast<std::ptrdiff_t>(edit.length);
+    }
+    return static_cast<std::size_t>(static_cast<std::ptrdiff_t>(position) + shift);
+  };
+  for (Block& block : blocks_) {
+    block.start = moved(block.start, false);
+    block.bodyStart = moved(block.bodyStart, true);
+    block.end = moved(block.end, false);
+  }
+  return first;
 }
+
+void HiveFile::Written() { identity_ = Stat(path_); }
 
 HiveFile::Identity HiveFile::Stat(const std::string& path) {
   Identity identity;
@@ -126,22 +148,95 @@ bool HiveFile::ChangedOnDisk() const {
          now.size != identity_.size || now.modified != identity_.modified;
 }
 
-int HiveFile::AddChild(int parent, const std::u16string& name) {
-  auto [slot, added] = children_.try_emplace(ChildIndex(parent, LowerName(name)), 0);
-  if (added) {
-    slot->second = static_cast<int>(keys_.size());
-    Key key;
-    key.parent = parent;
-    key.name = name;
-    keys_.push_back(std::move(key));
+int HiveFile::FindChild(int parent, std::u16string_view name, std::uint64_t hash) const {
+  if (slots_.empty()) return kNoKey;
+  std::size_t mask = slots_.size() - 1;
+  for (std::size_t i = hash & mask; slots_[i] != 0; i = (i + 1) & mask) {
+    const Key& key = keys_[slots_[i] - 1];
+    if (key.hash == hash && key.parent == parent && SameName(key.name, name)) return slots_[i] - 1;
   }
-  return slot->second;
+  return kNoKey;
+}
+
+void HiveFile::InsertSlot(int key) {
+  std::size_t mask = slots_.size() - 1;
+  std::size_t i = keys_[key].hash & mask;
+  while (slots_[i] != 0) i = (i + 1) & mask;
+  slots_[i] = key + 1;
+}
+
+int HiveFile::AddChild(int parent, std::u16string_view name) {
+  std::uint64_t hash = ChildHash(parent, name);
+  int found = FindChild(parent, name, hash);
+  if (found != kNoKey) return found;
+  Key key;
+  key.parent = parent;
+  key.hash = hash;
+  key.name = name;
+  keys_.push_back(std::move(key));
+  if (keys_.size() * 2 > slots_.size()) {
+    slots_.assign(std::max<std::size_t>(1024, slots_.size() * 2), 0);
+    for (std::size_t k = 1; k < keys_.size(); ++k) InsertSlot(static_cast<int>(k));
+  } else {
+    InsertSlot(static_cast<int>(keys_.size() - 1));
+  }
+  return static_cast<int>(keys_.size() - 1);
 }
 
 int HiveFile::Child(int key, std::u16string_view name) const {
-  auto found = children_.find(ChildIndex(key, LowerName(name)));
-  return found == children_.end() ? kNoKey : found->second;
+  return FindChild(key, name, ChildHash(key, name));
 }
+
+namespace {
+
+// The escaped components of a key line's path, from after its "[" up to
+// its closing "]": "\\\\" separates them, any other escape belongs to the
+// component. False when the line has no closing bracket.
+bool SplitRawPath(std::string_view line, std::vector<std::string_view>& components, std::size_t& close) {
+  components.clear();
+  std::size_t from = 0;
+  for (std::size_t i = 0; i < line.size();) {
+    char c = line[i];
+    if (c == ']') {
+      if (i > from) components.push_back(line.substr(from, i - from));
+      close = i;
+      return true;
+    }
+    if (c != '\\') {
+      ++i;
+      continue;
+    }
+    if (i + 1 < line.size() && line[i + 1] == '\\') {
+      if (i > from) components.push_back(line.substr(from, i - from));
+      i += 2;
+      from = i;
+    } else {
+      i += 2;  // an escape: its digits, if any, are no separators
+    }
+  }
+  return false;
+}
+
+// Whether a value line holds hex data, whose lines a trailing backslash
+// continues.
+bool IsHexValueLine(std::string_view line) {
+  std::size_t i = 0;
+  if (line.empty()) return false;
+  if (line[0] == '@') {
+    i = 1;
+  } else {
+    for (i = 1; i < line.size() && line[i] != '"'; ++i)
+      if (line[i] == '\\') ++i;
+    ++i;
+  }
+  while (i < line.size() && IsSpace(line[i])) ++i;
+  if (i >= line.size() || line[i] != '=') return false;
+  ++i;
+  while (i < line.size() && IsSpace(line[i])) ++i;
+  return line.substr(i, 3) == "hex";
+}
+
+}  // namespace
 
 void HiveFile::Index() {
   Reset();
@@ -151,16 +246,18 @@ void HiveFile::Index() {
   if (!first.empty() && first.back() == '\r') first.remove_suffix(1);
   if (first != kHiveSignature) return;
   valid_ = true;
+  // Wine's blocks average a few hundred bytes.
+  keys_.reserve(text.size() / 128);
+  blocks_.reserve(text.size() / 256);
 
   bool seenKeyLine = false;
-  int current = kNoKey;      // the key whose block is open
+  int current = kNoKey;  // the key whose block is open
   int currentBlock = -1;
   // Blocks come in tree order, so a key line mostly repeats the start of
-  // the previous one: those components are not looked up again.
-  std::vector<std::u16string> previous;
+  // the previous one: components spelled the same are not looked up again.
+  std::vector<std::string_view> previous, components;
   std::vector<int> previousKeys;
-  std::u16string path;
-  std::vector<std::u16string> components;
+  std::u16string name;
 
   std::size_t pos = firstEnd < text.size() ? firstEnd + 1 : firstEnd;
   while (pos < text.size()) {
@@ -175,35 +272,29 @@ void HiveFile::Index() {
       if (currentBlock >= 0) blocks_[currentBlock].end = lineStart;
       currentBlock = -1;
       current = kNoKey;
-      std::size_t close = UnescapeText(std::string_view(text).substr(p + 1, lineEnd - p - 1), ']', path);
-      if (close != std::string_view::npos) {
-        components.clear();
-        std::size_t from = 0;
-        for (std::size_t i = 0; i <= path.size(); ++i) {
-          if (i == path.size() || path[i] == u'\\') {
-            if (i > from) components.emplace_back(path, from, i - from);
-            from = i + 1;
-          }
-        }
+      std::size_t close = 0;
+      std::string_view line = std::string_view(text).substr(p + 1, lineEnd - p - 1);
+      if (SplitRawPath(line, components, close)) {
         int key = kRoot;
-        bool same = true;
-        for (std::size_t i = 0; i < components.size(); ++i) {
-          if (same && i < previous.size() && previous[i] == components[i]) {
-            key = previousKeys[i];
-            continue;
-          }
-          same = false;
-          key = AddChild(key, components[i]);
-          if (i < previous.size()) {
-            previous[i] = components[i];
-            previousKeys[i] = key;
-          } else {
-            previous.push_back(components[i]);
-            previousKeys.push_back(key);
-          }
-        }
-        previous.resize(components.size());
+        std::size_t same = 0;
+        while (same < components.size() && same < previous.size() && components[same] == previous[same]) ++same;
+        if (same > 0) key = previousKeys[same - 1];
         previousKeys.resize(components.size());
+        for (std::size_t i = same; i < components.size(); ++i) {
+          std::string component(components[i]);
+          component += ']';
+          UnescapeText(component, ']', name);
+          // An escaped backslash (\x5c) separates too once unescaped.
+          std::size_t from = 0;
+          for (std::size_t j = 0; j <= name.size(); ++j) {
+            if (j == name.size() || name[j] == u'\\') {
+              if (j > from) key = AddChild(key, name.substr(from, j - from));
+              from = j + 1;
+            }
+          }
+          previousKeys[i] = key;
+        }
+        previous = components;
         current = key;
         currentBlock = static_cast<int>(blocks_.size());
         blocks_.push_back(Block{lineStart, next, text.size()});
@@ -223,18 +314,21 @@ void HiveFile::Index() {
       } else if (current != kNoKey && option == "#link") {
         keys_[current].link = true;
       }
-    } else if ((c == '"' || c == '@') && TrimmedLine(text, p, lineEnd).ends_with('\\')) {
-      // Possibly hex data going on over the next lines: skip those.
-      ParsedValue value;
-      std::size_t consumed = 0;
-      if (ParseValueLine(std::string_view(text).substr(p), value, consumed)) next = p + consumed;
+    } else if ((c == '"' || c == '@') && TrimmedLine(text, p, lineEnd).ends_with('\\') &&
+               IsHexValueLine(std::string_view(text).substr(p, lineEnd - p))) {
+      // Hex data going on over the next lines: none of them is a key line.
+      while (next < text.size()) {
+        std::size_t end = LineEnd(text, next);
+        bool more = TrimmedLine(text, next, end).ends_with('\\');
+        next = end < text.size() ? end + 1 : end;
+        if (!more) break;
+      }
     }
     pos = next;
   }
 }
 
 bool HiveFile::FindValue(int key, std::u16string_view name, HiveValue& found) const {
-  std::u16string lower = LowerName(name);
   bool have = false;
   for (int blockIndex : keys_[key].blocks) {
     const Block& block = blocks_[blockIndex];
@@ -251,7 +345,7 @@ bool HiveFile::FindValue(int key, std::u16string_view name, HiveValue& found) co
           next = p + consumed;
           // A line whose data does not parse leaves an earlier setting as
           // it was, and a value first seen there empty.
-          if (LowerName(value.value.name) == lower && (value.value.dataValid || !have)) {
+          if (SameName(value.value.name, name) && (value.value.dataValid || !have)) {
             value.start = pos;
             value.end = next;
             found = std::move(value);

@@ -11,7 +11,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "platform/host/hive_format.h"
@@ -25,10 +24,6 @@ struct HiveEdit {
   std::size_t length = 0;
   std::string text;
 };
-
-// The text after the edits, applied in order of their offsets (edits at the
-// same offset in the order given).
-std::string ApplyEdits(std::string_view content, std::vector<HiveEdit> edits);
 
 // A value as found in a hive: its data and the lines it occupies.
 struct HiveValue {
@@ -47,8 +42,12 @@ class HiveFile {
   // Reads and indexes the file. A file that is missing, unreadable or not a
   // hive leaves an empty hive (its root alone) that Valid() refuses.
   void Load(std::string path);
-  // Takes `content` as the file's text, as it was just written to `path`.
-  void Adopt(std::string content);
+  // Applies `edits` to the text held (in order of their offsets; edits at
+  // one offset in the order given) and returns the offset of the first
+  // change. The file is not touched: write Content() to it, then call
+  // Written(), or Load() again when that failed.
+  std::size_t Edit(std::vector<HiveEdit> edits);
+  void Written();
   // Whether the file on disk is no longer what was loaded or written.
   bool ChangedOnDisk() const;
 
@@ -85,6 +84,7 @@ class HiveFile {
  private:
   struct Key {
     int parent = kNoKey;
+    std::uint64_t hash = 0;   // of the parent and the lower-case name
     std::u16string name;      // spelled as first seen
     std::vector<int> blocks;  // in file order
     bool link = false;
@@ -103,7 +103,9 @@ class HiveFile {
 
   void Reset();
   void Index();
-  int AddChild(int parent, const std::u16string& name);
+  int AddChild(int parent, std::u16string_view name);
+  int FindChild(int parent, std::u16string_view name, std::uint64_t hash) const;
+  void InsertSlot(int key);
   std::vector<HiveEdit> TouchEdits(int key, const KeyTime& time) const;
   std::string NewBlock(const std::u16string* components, std::size_t count, const KeyTime& time,
                        const std::string& values) const;
@@ -116,8 +118,10 @@ class HiveFile {
   bool win64_ = false;
   std::vector<Key> keys_;
   std::vector<Block> blocks_;
-  // (parent, lower-case name) to key; see ChildIndex.
-  std::unordered_map<std::u16string, int> children_;
+  // Keys by parent and name: an open-addressed table of key numbers + 1
+  // (0: empty), its size a power of two. Hives hold hundreds of thousands
+  // of keys; this keeps their index small and quick to build.
+  std::vector<int> slots_;
 };
 
 }  // namespace pache::host

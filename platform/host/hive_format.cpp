@@ -178,20 +178,21 @@ std::size_t UnescapeText(std::string_view source, char end, std::u16string& text
   return i < source.size() ? i : std::string_view::npos;
 }
 
-std::u16string LowerName(std::u16string_view name) {
+char16_t LowerUnit(char16_t c) {
+  if (c < 0x80) return c >= 'A' && c <= 'Z' ? static_cast<char16_t>(c + 32) : c;
   // Wine maps every Unicode letter, not only ASCII: use the C library's
   // Unicode tables, independent of the user's locale.
   static const locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
-  std::u16string lower(name);
-  for (char16_t& c : lower) {
-    if (c < 0x80) {
-      if (c >= 'A' && c <= 'Z') c = static_cast<char16_t>(c + 32);
-    } else if (unicode != static_cast<locale_t>(0) && (c < 0xD800 || c > 0xDFFF)) {
-      wint_t mapped = towlower_l(static_cast<wint_t>(c), unicode);
-      if (mapped <= 0xFFFF) c = static_cast<char16_t>(mapped);
-    }
-  }
-  return lower;
+  if (unicode == static_cast<locale_t>(0) || (c >= 0xD800 && c <= 0xDFFF)) return c;
+  wint_t mapped = towlower_l(static_cast<wint_t>(c), unicode);
+  return mapped <= 0xFFFF ? static_cast<char16_t>(mapped) : c;
+}
+
+bool SameName(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (a[i] != b[i] && LowerUnit(a[i]) != LowerUnit(b[i])) return false;
+  return true;
 }
 
 std::string FormatKeyPath(const std::u16string* components, std::size_t count) {

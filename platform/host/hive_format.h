@@ -24,9 +24,10 @@ std::string EscapeText(std::u16string_view text, char quote, char quote2 = '\0')
 // the offset of that `end` byte, or npos when it does not occur.
 std::size_t UnescapeText(std::string_view source, char end, std::u16string& text);
 
-// Wine's case-insensitive form of a key or value name: each code unit
+// Key and value names compare as Wine compares them: each code unit
 // mapped to lower case.
-std::u16string LowerName(std::u16string_view name);
+char16_t LowerUnit(char16_t unit);
+bool SameName(std::u16string_view a, std::u16string_view b);
 
 // A key path below its hive's root, as written between the brackets of a
 // key line: components escaped and joined by "\\".

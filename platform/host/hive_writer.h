@@ -22,8 +22,9 @@ bool WriteHiveFile(const std::string& path, std::string_view content, std::size_
 // rewritten in place, the folder that holds it.
 bool HiveWritable(const std::string& path);
 
-// Test seam: when set, called before each step of a write ("create",
-// "write", "sync", "rename"); true makes that step fail.
+// Test seam: when set, called at each step of a write ("write" before each
+// chunk, which then fails halfway; "commit" before the new file is put in
+// place); true makes that step fail.
 using HiveWriteFault = bool (*)(const char* step);
 void SetHiveWriteFault(HiveWriteFault fault);
 

@@ -2,7 +2,6 @@
 // prefix's hives.
 #include "platform/host/host_registry.h"
 
-#include <algorithm>
 #include <cstring>
 #include <unordered_map>
 #include <utility>
@@ -119,14 +118,15 @@ struct HostRegistry::State {
 
   // Writes the hive with `edits` applied, unless a wineserver runs for the
   // prefix: it would not see the change and would overwrite it.
-  bool Commit(int hiveId, const std::vector<HiveEdit>& edits) {
+  bool Commit(int hiveId, std::vector<HiveEdit> edits) {
     if (WineServerRunning(view.PrefixDirectory())) return false;
     HiveFile& hive = view.Hive(hiveId);
-    std::size_t firstChange = hive.Content().size();
-    for (const HiveEdit& edit : edits) firstChange = std::min(firstChange, edit.offset);
-    std::string content = ApplyEdits(hive.Content(), edits);
-    if (!WriteHiveFile(hive.Path(), content, firstChange)) return false;
-    hive.Adopt(std::move(content));
+    std::size_t firstChange = hive.Edit(std::move(edits));
+    if (!WriteHiveFile(hive.Path(), hive.Content(), firstChange)) {
+      hive.Load(hive.Path());  // back to what the file holds
+      return false;
+    }
+    hive.Written();
     return true;
   }
 

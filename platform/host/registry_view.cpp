@@ -13,8 +13,6 @@ constexpr std::u16string_view kCurrentUserSid = u"S-1-5-21-0-0-0-1000";
 constexpr std::uint32_t REG_LINK = 6;
 constexpr int kMaxLinkDepth = 16;
 
-bool SameName(std::u16string_view a, std::u16string_view b) { return LowerName(a) == LowerName(b); }
-
 std::vector<std::u16string> SplitPath(std::u16string_view path) {
   std::vector<std::u16string> components;
   std::size_t from = 0;
