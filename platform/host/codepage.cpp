@@ -50,8 +50,9 @@ bool Convert(const char* from, const char* to, const char* input, std::size_t in
   return clean;
 }
 
-// UTF-16LE bytes from and to code units.
-std::u16string UnitsFromBytes(const std::string& bytes) {
+}  // namespace
+
+std::u16string UnitsFromBytes(std::string_view bytes) {
   std::u16string units(bytes.size() / 2, u'\0');
   for (std::size_t i = 0; i < units.size(); ++i)
     units[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
@@ -67,8 +68,6 @@ std::string BytesFromUnits(std::u16string_view units) {
   }
   return bytes;
 }
-
-}  // namespace
 
 int AnsiCodePage() {
   const char* value = std::getenv("PACHE_ACP");

@@ -22,6 +22,11 @@ bool Utf8ToAnsi(std::string_view utf8, std::string& ansi, int codePage = AnsiCod
 bool AnsiToUtf16(std::string_view ansi, std::u16string& utf16, int codePage = AnsiCodePage());
 bool Utf16ToAnsi(std::u16string_view utf16, std::string& ansi, int codePage = AnsiCodePage());
 
+// UTF-16 code units and their little-endian bytes, as the registry stores
+// text. An odd last byte is ignored.
+std::u16string UnitsFromBytes(std::string_view bytes);
+std::string BytesFromUnits(std::u16string_view units);
+
 // UTF-8 and UTF-16, both ways (no code page involved).
 std::u16string Utf8ToUtf16(std::string_view utf8);
 std::string Utf16ToUtf8(std::u16string_view utf16);

@@ -285,12 +285,10 @@ void HiveFile::Index() {
           component += ']';
           UnescapeText(component, ']', name);
           // An escaped backslash (\x5c) separates too once unescaped.
-          std::size_t from = 0;
-          for (std::size_t j = 0; j <= name.size(); ++j) {
-            if (j == name.size() || name[j] == u'\\') {
-              if (j > from) key = AddChild(key, name.substr(from, j - from));
-              from = j + 1;
-            }
+          if (name.find(u'\\') == std::u16string::npos) {
+            if (!name.empty()) key = AddChild(key, name);
+          } else {
+            for (const std::u16string& piece : SplitKeyPath(name)) key = AddChild(key, piece);
           }
           previousKeys[i] = key;
         }
@@ -383,7 +381,7 @@ std::vector<HiveEdit> HiveFile::TouchEdits(int key, const KeyTime& time) const {
     std::u16string ignored;
     std::size_t close = UnescapeText(
         std::string_view(content_).substr(p + 1, block.bodyStart - p - 1), ']', ignored);
-    std::size_t digits = p + 1 + close + 1;
+    std::size_t digits = close == std::string_view::npos ? block.bodyStart : p + 1 + close + 1;
     while (digits < block.bodyStart && (content_[digits] == ' ' || content_[digits] == '\t')) ++digits;
     std::size_t digitsEnd = digits;
     while (digitsEnd < block.bodyStart && content_[digitsEnd] >= '0' && content_[digitsEnd] <= '9')

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "platform/host/codepage.h"
 #include "platform/win32.h"
 
 namespace pache::host {
@@ -195,6 +196,18 @@ bool SameName(std::u16string_view a, std::u16string_view b) {
   return true;
 }
 
+std::vector<std::u16string> SplitKeyPath(std::u16string_view path) {
+  std::vector<std::u16string> components;
+  std::size_t from = 0;
+  for (std::size_t i = 0; i <= path.size(); ++i) {
+    if (i == path.size() || path[i] == u'\\') {
+      if (i > from) components.emplace_back(path.substr(from, i - from));
+      from = i + 1;
+    }
+  }
+  return components;
+}
+
 std::string FormatKeyPath(const std::u16string* components, std::size_t count) {
   std::string path;
   for (std::size_t i = 0; i < count; ++i) {
@@ -224,12 +237,8 @@ std::string FormatValueLine(std::u16string_view name, std::uint32_t type, std::s
       std::snprintf(buffer, sizeof buffer, "str(%x):", static_cast<unsigned>(type));
       line += buffer;
     }
-    std::u16string text(data.size() / 2, u'\0');
-    for (std::size_t i = 0; i < text.size(); ++i)
-      text[i] = static_cast<char16_t>(static_cast<unsigned char>(data[2 * i]) |
-                                      (static_cast<unsigned char>(data[2 * i + 1]) << 8));
     line += '"';
-    line += EscapeText(text, '"');
+    line += EscapeText(UnitsFromBytes(data), '"');
     line += "\"\n";
     return line;
   }
@@ -387,11 +396,7 @@ bool ParseValueLine(std::string_view text, ParsedValue& value, std::size_t& cons
       std::size_t close = UnescapeText(line.substr(pos), '"', textData);
       if (close == std::string_view::npos) break;
       textData += u'\0';  // a loaded string always ends with its zero
-      value.data.resize(textData.size() * 2);
-      for (std::size_t i = 0; i < textData.size(); ++i) {
-        value.data[2 * i] = static_cast<char>(textData[i] & 0xFF);
-        value.data[2 * i + 1] = static_cast<char>(textData[i] >> 8);
-      }
+      value.data = BytesFromUnits(textData);
       value.dataValid = true;
       break;
     }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pache::host {
 
@@ -28,6 +29,10 @@ std::size_t UnescapeText(std::string_view source, char end, std::u16string& text
 // mapped to lower case.
 char16_t LowerUnit(char16_t unit);
 bool SameName(std::u16string_view a, std::u16string_view b);
+
+// A key path split at its backslashes; empty components are skipped, as
+// Wine skips repeated separators.
+std::vector<std::u16string> SplitKeyPath(std::u16string_view path);
 
 // A key path below its hive's root, as written between the brackets of a
 // key line: components escaped and joined by "\\".

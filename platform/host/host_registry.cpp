@@ -44,38 +44,12 @@ std::u16string ToUtf16(std::string_view ansi) {
   return text;
 }
 
-std::string BytesOf(std::u16string_view text) {
-  std::string bytes(text.size() * 2, '\0');
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    bytes[2 * i] = static_cast<char>(text[i] & 0xFF);
-    bytes[2 * i + 1] = static_cast<char>(text[i] >> 8);
-  }
-  return bytes;
-}
-
-std::u16string UnitsOf(std::string_view bytes) {
-  std::u16string text(bytes.size() / 2, u'\0');  // an odd last byte is ignored
-  for (std::size_t i = 0; i < text.size(); ++i)
-    text[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
-                                    (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
-  return text;
-}
-
 // A subkey text split into its components. The text is converted before
 // it is split: a trail byte 0x5C of a double-byte character is no
 // separator.
 std::vector<std::u16string> SplitSubkey(const char* subkey) {
-  std::vector<std::u16string> components;
-  if (subkey == nullptr) return components;
-  std::u16string path = ToUtf16(subkey);
-  std::size_t from = 0;
-  for (std::size_t i = 0; i <= path.size(); ++i) {
-    if (i == path.size() || path[i] == u'\\') {
-      if (i > from) components.push_back(path.substr(from, i - from));
-      from = i + 1;
-    }
-  }
-  return components;
+  if (subkey == nullptr) return {};
+  return SplitKeyPath(ToUtf16(subkey));
 }
 
 }  // namespace
@@ -215,7 +189,7 @@ bool HostRegistry::QueryValue(RegKey key, const char* name, std::uint32_t* type,
   bool text = IsStringType(value.type);
   std::string converted;
   // Strings come back in the ANSI code page, every zero unit included.
-  if (text) Utf16ToAnsi(UnitsOf(value.data), converted);
+  if (text) Utf16ToAnsi(UnitsFromBytes(value.data), converted);
   const std::string& bytes = text ? converted : value.data;
   std::uint32_t length = static_cast<std::uint32_t>(bytes.size());
   if (type != nullptr) *type = value.type;
@@ -248,7 +222,7 @@ bool HostRegistry::SetValue(RegKey key, const char* name, std::uint32_t type, co
     // As NT does: a count that stops just before the text's zero takes
     // the zero too.
     if (size > 0 && data[size - 1] != 0 && data[size] == 0) ++size;
-    stored = BytesOf(ToUtf16(std::string_view(reinterpret_cast<const char*>(data), size)));
+    stored = BytesFromUnits(ToUtf16(std::string_view(reinterpret_cast<const char*>(data), size)));
   } else if (size > 0) {
     stored.assign(reinterpret_cast<const char*>(data), size);
   }

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "platform/host/codepage.h"
 #include "platform/win32.h"
 
 namespace pache::host {
@@ -12,18 +13,6 @@ constexpr std::u16string_view kWow6432Node = u"Wow6432Node";
 constexpr std::u16string_view kCurrentUserSid = u"S-1-5-21-0-0-0-1000";
 constexpr std::uint32_t REG_LINK = 6;
 constexpr int kMaxLinkDepth = 16;
-
-std::vector<std::u16string> SplitPath(std::u16string_view path) {
-  std::vector<std::u16string> components;
-  std::size_t from = 0;
-  for (std::size_t i = 0; i <= path.size(); ++i) {
-    if (i == path.size() || path[i] == u'\\') {
-      if (i > from) components.emplace_back(path.substr(from, i - from));
-      from = i + 1;
-    }
-  }
-  return components;
-}
 
 // The hive under HKEY_USERS that a component names.
 int UserBranch(std::u16string_view name) {
@@ -144,14 +133,10 @@ bool RegistryView::FollowLink(KeyPlace& place, int depth) {
   if (!Hive(place.hive).FindValue(place.key, u"SymbolicLinkValue", target) ||
       target.value.type != REG_LINK)
     return false;
-  const std::string& bytes = target.value.data;
-  std::u16string path(bytes.size() / 2, u'\0');
-  for (std::size_t i = 0; i < path.size(); ++i)
-    path[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
-                                    (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
+  std::u16string path = UnitsFromBytes(target.value.data);
   while (!path.empty() && path.back() == u'\0') path.pop_back();
   // An absolute path: \Registry\Machine\... or \Registry\User\<branch>\...
-  std::vector<std::u16string> components = SplitPath(path);
+  std::vector<std::u16string> components = SplitKeyPath(path);
   if (components.size() < 2 || !SameName(components[0], u"Registry")) return false;
   KeyPlace start;
   std::size_t skip;

@@ -7,19 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/host/codepage.h"
 #include "platform/win32.h"
 
 namespace pache::host {
 namespace {
-
-std::string Utf16Bytes(std::u16string_view text) {
-  std::string bytes;
-  for (char16_t c : text) {
-    bytes += static_cast<char>(c & 0xFF);
-    bytes += static_cast<char>(c >> 8);
-  }
-  return bytes;
-}
 
 TEST(HiveEscape, WritesAsWineAndReadsBack) {
   struct Case {
@@ -94,18 +86,18 @@ TEST(HiveValueLine, EachTypeIsWrittenInItsFormAndReadBack) {
     std::string data;
     std::string line;
   } cases[] = {
-      {u"V", REG_SZ, Utf16Bytes(std::u16string(u"1.02\0", 5)), "\"V\"=\"1.02\"\n"},
-      {u"Path", REG_EXPAND_SZ, Utf16Bytes(std::u16string(u"%ProgramFiles%\\Sample\0", 22)),
+      {u"V", REG_SZ, BytesFromUnits(std::u16string(u"1.02\0", 5)), "\"V\"=\"1.02\"\n"},
+      {u"Path", REG_EXPAND_SZ, BytesFromUnits(std::u16string(u"%ProgramFiles%\\Sample\0", 22)),
        "\"Path\"=str(2):\"%ProgramFiles%\\\\Sample\"\n"},
-      {u"List", REG_MULTI_SZ, Utf16Bytes(std::u16string(u"a\0b\0\0", 5)), "\"List\"=str(7):\"a\\0b\\0\"\n"},
-      {u"nul", REG_SZ, Utf16Bytes(std::u16string(u"1.02\0\0\0", 7)), "\"nul\"=\"1.02\\0\\0\"\n"},
-      {u"V", REG_SZ, Utf16Bytes(std::u16string(u"\0", 1)), "\"V\"=\"\"\n"},
+      {u"List", REG_MULTI_SZ, BytesFromUnits(std::u16string(u"a\0b\0\0", 5)), "\"List\"=str(7):\"a\\0b\\0\"\n"},
+      {u"nul", REG_SZ, BytesFromUnits(std::u16string(u"1.02\0\0\0", 7)), "\"nul\"=\"1.02\\0\\0\"\n"},
+      {u"V", REG_SZ, BytesFromUnits(std::u16string(u"\0", 1)), "\"V\"=\"\"\n"},
       // Strings without their zero, or of odd length, are kept as hex.
-      {u"Version", REG_SZ, Utf16Bytes(u"1.02"), "\"Version\"=hex(1):31,00,2e,00,30,00,32,00\n"},
+      {u"Version", REG_SZ, BytesFromUnits(u"1.02"), "\"Version\"=hex(1):31,00,2e,00,30,00,32,00\n"},
       {u"Version", REG_SZ, "", "\"Version\"=hex(1):\n"},
       {u"Version", REG_SZ, std::string("a\0b", 3), "\"Version\"=hex(1):61,00,62\n"},
       {u"E", REG_EXPAND_SZ, "", "\"E\"=hex(2):\n"},
-      {u"M", REG_MULTI_SZ, Utf16Bytes(u"a"), "\"M\"=hex(7):61,00\n"},
+      {u"M", REG_MULTI_SZ, BytesFromUnits(u"a"), "\"M\"=hex(7):61,00\n"},
       {u"D", REG_DWORD, std::string("\x0a\0\0\0", 4), "\"D\"=dword:0000000a\n"},
       {u"D", REG_DWORD, std::string("\x78\x56\x34\x12", 4), "\"D\"=dword:12345678\n"},
       {u"D", REG_DWORD, std::string("\x01\x02", 2), "\"D\"=hex(4):01,02\n"},
@@ -114,9 +106,9 @@ TEST(HiveValueLine, EachTypeIsWrittenInItsFormAndReadBack) {
       {u"Q", REG_QWORD, std::string("\x01\0\0\0\0\0\0\0", 8), "\"Q\"=hex(b):01,00,00,00,00,00,00,00\n"},
       {u"Be", 5, std::string("\0\0\0\x01", 4), "\"Be\"=hex(5):00,00,00,01\n"},
       {u"None", REG_NONE, "", "\"None\"=hex(0):\n"},
-      {u"a\\b", REG_SZ, Utf16Bytes(std::u16string(u"x\0", 2)), "\"a\\\\b\"=\"x\"\n"},
-      {u"", REG_SZ, Utf16Bytes(std::u16string(u"default\0", 8)), "@=\"default\"\n"},
-      {u"Install", REG_SZ, Utf16Bytes(std::u16string(u"C:\\Games\\ゲーム\\\0", 14)),
+      {u"a\\b", REG_SZ, BytesFromUnits(std::u16string(u"x\0", 2)), "\"a\\\\b\"=\"x\"\n"},
+      {u"", REG_SZ, BytesFromUnits(std::u16string(u"default\0", 8)), "@=\"default\"\n"},
+      {u"Install", REG_SZ, BytesFromUnits(std::u16string(u"C:\\Games\\ゲーム\\\0", 14)),
        "\"Install\"=\"C:\\\\Games\\\\\\x30b2\\x30fc\\x30e0\\\\\"\n"},
   };
   for (const Case& c : cases) {
@@ -193,11 +185,11 @@ TEST(HiveValueLine, ReadsLinesAsWineDoes) {
     bool dataValid;
     std::size_t consumed;  // 0: the whole text
   } cases[] = {
-      {"\"a\"=\"x\"\r\n", REG_SZ, Utf16Bytes(std::u16string(u"x\0", 2)), true, 0},
+      {"\"a\"=\"x\"\r\n", REG_SZ, BytesFromUnits(std::u16string(u"x\0", 2)), true, 0},
       {"\"a\" =  dword:1\n", REG_DWORD, std::string("\x01\0\0\0", 4), true, 0},
       {"\"a\"=dword:0000000A\n", REG_DWORD, std::string("\x0a\0\0\0", 4), true, 0},
-      {"\"a\"=\"x\" trailing\n", REG_SZ, Utf16Bytes(std::u16string(u"x\0", 2)), true, 0},
-      {"\"a\"=str:\"x\"\n", REG_SZ, Utf16Bytes(std::u16string(u"x\0", 2)), true, 0},
+      {"\"a\"=\"x\" trailing\n", REG_SZ, BytesFromUnits(std::u16string(u"x\0", 2)), true, 0},
+      {"\"a\"=str:\"x\"\n", REG_SZ, BytesFromUnits(std::u16string(u"x\0", 2)), true, 0},
       {"\"a\"=hex:01 , 02,03\n", REG_BINARY, "\x01\x02\x03", true, 0},
       {"\"a\"=hex(2):61,00,00,00\n", REG_EXPAND_SZ, std::string("a\0\0\0", 4), true, 0},
       {"\"a\"=hex:01,\\\n\t02\n", REG_BINARY, "\x01\x02", true, 0},
@@ -211,7 +203,7 @@ TEST(HiveValueLine, ReadsLinesAsWineDoes) {
       {"\"a\"=hex(b:01\n", REG_NONE, "", false, 0},
       // Only a continued value takes the next line.
       {"\"a\"=hex:01\n\"b\"=hex:02\n", REG_BINARY, "\x01", true, 11},
-      {"\"a\"=\"x\"\n  02\n", REG_SZ, Utf16Bytes(std::u16string(u"x\0", 2)), true, 8},
+      {"\"a\"=\"x\"\n  02\n", REG_SZ, BytesFromUnits(std::u16string(u"x\0", 2)), true, 8},
   };
   for (const Case& c : cases) {
     ParsedValue value;
