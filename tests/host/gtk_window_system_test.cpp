@@ -55,7 +55,7 @@ bool StartDisplay() {
     xvfb = fork();
     if (xvfb == 0) {
       dup2(pipeEnds[1], 3);
-      execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+      execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset",
              static_cast<char*>(nullptr));
       _exit(127);
     }
