@@ -11,12 +11,10 @@ namespace pache {
 
 namespace {
 
-constexpr char kInstallLogName[] = "an\\CP_Data.suk";
-
 // The log's path in session.fileName. False when it does not fit there.
 bool FormInstallLogPath(PatchSession& session) {
   Text path = {};
-  if (!JoinPath(path, session.installDir, kInstallLogName)) return false;
+  if (!JoinPath(path, session.installDir, kInstallLogPath)) return false;
   std::size_t length = std::strlen(path);
   if (length >= sizeof session.fileName) return false;
   std::memset(session.fileName, 0, sizeof session.fileName);
