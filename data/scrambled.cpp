@@ -7,13 +7,15 @@ namespace pache {
 namespace {
 
 // Reads the whole file into a fresh zero-filled block. An empty file gives
-// no block and length 0. False when the file cannot be opened, is too large
-// for a TextBuffer, or no memory can be had; `loaded` is then untouched.
+// no block and length 0. False when the file cannot be opened or read
+// whole, is too large for a TextBuffer, or no memory can be had; `loaded` is
+// then untouched.
 bool ReadWholeFile(PatchSession& session, const char* path, TextBuffer& loaded) {
   FileSystem& files = session.platform.files;
   FileHandle file = files.OpenForReading(path);
   if (file == kNoFile) return false;
   std::uint32_t size = files.GetSize(file);
+  // INVALID_FILE_SIZE, a failure, is caught here too.
   if (size > static_cast<std::uint32_t>(INT32_MAX)) {
     files.Close(file);
     return false;
@@ -25,8 +27,13 @@ bool ReadWholeFile(PatchSession& session, const char* path, TextBuffer& loaded) 
       files.Close(file);
       return false;
     }
-    // A short read leaves the missing bytes zero, as they were allocated.
-    files.ReadFromStart(file, bytes, size);
+    // A text read in part is never acted on: the install log update would
+    // write the missing bytes back as zeros, losing the old entries.
+    if (files.ReadFromStart(file, bytes, size) != size) {
+      session.platform.system.Release(bytes);
+      files.Close(file);
+      return false;
+    }
   }
   files.Close(file);
   loaded.bytes = bytes;

@@ -15,7 +15,7 @@ void InvertBytes(std::uint8_t* bytes, std::int32_t length, std::uint8_t* target 
 // Opens `fileName` for reading with no sharing, reads it whole, decodes it
 // and makes it session.definitionText (the replaced text is released).
 // False, with definitionText unchanged, when the file cannot be opened or
-// no memory can be had. An empty file loads as an empty text.
+// read whole, or no memory can be had. An empty file loads as an empty text.
 bool LoadScrambledText(PatchSession& session, const char* fileName);
 
 // As LoadScrambledText, but the bytes are kept as stored and go to `buffer`

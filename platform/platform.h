@@ -43,7 +43,9 @@ class FileSystem {
   // closed after every write succeeded: until then the old file is intact.
   virtual FileHandle CreateAlways(const char* path, std::uint32_t attributes) = 0;
 
-  // GetFileSize: the low 32 bits of the size of an open file.
+  // GetFileSize: the low 32 bits of the size of an open file;
+  // INVALID_FILE_SIZE when it cannot be had, so that a failure never reads
+  // as an empty file.
   virtual std::uint32_t GetSize(FileHandle file) = 0;
 
   // SetFilePointer to the start, then one ReadFile of `size` bytes.

@@ -12,6 +12,8 @@ inline constexpr std::uint32_t FILE_ATTRIBUTE_HIDDEN = 0x02;
 inline constexpr std::uint32_t FILE_ATTRIBUTE_SYSTEM = 0x04;
 inline constexpr std::uint32_t FILE_ATTRIBUTE_DIRECTORY = 0x10;
 inline constexpr std::uint32_t FILE_ATTRIBUTE_ARCHIVE = 0x20;
+// GetFileSize's answer when the size cannot be had.
+inline constexpr std::uint32_t INVALID_FILE_SIZE = 0xFFFFFFFFu;
 inline constexpr std::uint32_t FILE_ATTRIBUTE_NORMAL = 0x80;
 
 // Predefined registry keys, in the order of the root digits "0" to "6".

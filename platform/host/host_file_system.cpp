@@ -80,10 +80,10 @@ FileHandle HostFileSystem::CreateAlways(const char* path, std::uint32_t attribut
 
 std::uint32_t HostFileSystem::GetSize(FileHandle handle) {
   OpenFile* file = Find(handle);
-  if (file == nullptr) return 0;
+  if (file == nullptr) return INVALID_FILE_SIZE;
   struct stat info;
   int fd = file->writing ? file->writing->fd() : file->file.fd();
-  if (fstat(fd, &info) != 0) return 0;
+  if (fstat(fd, &info) != 0) return INVALID_FILE_SIZE;
   return static_cast<std::uint32_t>(static_cast<std::uint64_t>(info.st_size) & 0xFFFFFFFFu);
 }
 

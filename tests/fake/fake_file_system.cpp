@@ -293,7 +293,7 @@ std::uint32_t FakeFileSystem::GetSize(FileHandle file) {
   std::lock_guard lock(mutex_);
   auto it = open_.find(file);
   bool ok = !faults_.ShouldFail(FileCall::GetSize) && it != open_.end();
-  std::uint32_t size = 0;
+  std::uint32_t size = INVALID_FILE_SIZE;
   if (ok) {
     const OpenFile& handle = it->second;
     const Entry* entry = Find(handle.key);
