@@ -24,14 +24,14 @@ row "copy phase, no pauses" "$(awk '/copy worker/ {print $5 " s"}' "$work/copy")
   "${ratio}× cp ($(awk '/cp -r  / {print $3 " s"}' "$work/copy")); ${synced}× cp + sync; $reflink" "≤ 1.0× cp"
 
 echo "== install log update (100,000 entries)"
-"$build/bench/log_update_bench" --benchmark_color=false | tee "$work/log"
+"$build/bench/log_update_bench" --benchmark_color=false | sed "s/\x1b\[[0-9;]*m//g" | tee "$work/log"
 ratio=$(sed -n 's/^log update \/ raw read+write = \([0-9.]*\).*/\1/p' "$work/log")
 row "install log update, 100,000 entries" "$(awk '/UpdateLog.*median/ {print $2 " " $3}' "$work/log")" \
   "${ratio}× raw read+write ($(awk '/RawReadWrite.*median/ {print $2 " " $3}' "$work/log"))" "≤ 1.5×"
 
 if [ -x "$build/bench/hive_rewrite_bench" ]; then
   echo "== hive rewrite"
-  "$build/bench/hive_rewrite_bench" --benchmark_color=false | tee "$work/hive"
+  "$build/bench/hive_rewrite_bench" --benchmark_color=false | sed "s/\x1b\[[0-9;]*m//g" | tee "$work/hive"
   ratio=$(sed -n 's/^rewrite \/ copy = \([0-9.]*\).*/\1/p' "$work/hive")
   row "hive rewrite, one value of 30 MB" "$(awk '/RewriteValue.*median/ {print $2 " " $3}' "$work/hive")" \
     "${ratio}× copy" "≤ 2×"
