@@ -26,7 +26,7 @@ echo "== ThreadSanitizer: the tests that run threads"
 threaded='^(FaultSweep|PatchRun|CopyRun|SecondInstance|RunFrameLoop|MainWindowProc|MessageQueueTest|FakeWindowSystemTest|FakeSystemTest|HostSystemTest|HeadlessTest|HostFileSystemTest)\.'
 cmake -S . -B build-tsan -G Ninja -DPACHE_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build-tsan --target unit_tests host_tests
-TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/tsan.supp" \
   ctest --test-dir build-tsan --output-on-failure -j "$jobs" -R "$threaded"
 
 echo "== short fuzz runs"
